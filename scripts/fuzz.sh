@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for a while (not part of the
+# test command). FUZZ_SECONDS sets how long each target runs (default 60).
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${ORVANE_FUZZ_BUILD:-$root/build-fuzz}
+
+"$root/scripts/install-deps.sh"
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_COMPILER=clang++ -DORVANE_FUZZ=ON -DORVANE_BUILD_TESTS=OFF
+cmake --build "$build" -j2
+
+for target in $(find "$build/tests/fuzz" -maxdepth 1 -type f -executable -name 'fuzz_*'); do
+  corpus="$build/corpus/$(basename "$target")"
+  mkdir -p "$corpus"
+  echo "== $(basename "$target")"
+  "$target" -max_total_time="${FUZZ_SECONDS:-60}" -max_len=4096 "$corpus" "$root/tests/fuzz/seeds"
+done

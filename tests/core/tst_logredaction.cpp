@@ -1,0 +1,78 @@
+// What the log may show of URLs and replies: secrets masked, everything else intact.
+#include "logredaction.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+class TestLogRedaction : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void urls_data();
+    void urls();
+    void textMentioningTheUrl();
+    void json_data();
+    void json();
+};
+
+void TestLogRedaction::urls_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("no query") << "https://id.example:443/api/v1.1/me" << "https://id.example:443/api/v1.1/me";
+    QTest::newRow("token") << "https://h/me?auth_token=abc" << "https://h/me?auth_token=***";
+    QTest::newRow("login") << "https://h/auth/login?email=a@b.c&password=p%26w"
+                           << "https://h/auth/login?email=a@b.c&password=***";
+    QTest::newRow("code and order kept") << "https://h/c?auth_token=t&email=a&code=1234&x=y"
+                                         << "https://h/c?auth_token=***&email=a&code=***&x=y";
+    QTest::newRow("empty token") << "https://h/me?auth_token=" << "https://h/me?auth_token=***";
+    QTest::newRow("repeated key") << "https://h/me?token=a&token=b" << "https://h/me?token=***&token=***";
+    QTest::newRow("encoded key") << "https://h/me?auth%5Ftoken=abc" << "https://h/me?auth_token=***";
+    QTest::newRow("harmless items untouched") << "https://h/r?count=10&offset=20&cameraIds=a,b"
+                                              << "https://h/r?count=10&offset=20&cameraIds=a,b";
+}
+
+void TestLogRedaction::urls()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, expected);
+    QCOMPARE(LogRedaction::redactedUrl(QUrl(url)), expected);
+}
+
+void TestLogRedaction::textMentioningTheUrl()
+{
+    const QUrl url("https://h:8443/api/v1.1/me?auth_token=s3cret&detailed=true");
+    const QString text = "Error transferring " + url.toString() + " - server replied: Forbidden";
+    QCOMPARE(LogRedaction::redactedText(text, url),
+             QString("Error transferring https://h:8443/api/v1.1/me?auth_token=***&detailed=true - server replied: Forbidden"));
+    QCOMPARE(LogRedaction::redactedText("Host requires authentication", url),
+             QString("Host requires authentication"));
+}
+
+void TestLogRedaction::json_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("top-level token") << QByteArray(R"({"auth_token":"t","email":"e"})")
+                                     << QByteArray(R"({"auth_token":"***","email":"e"})");
+    QTest::newRow("nested passphrase") << QByteArray(R"({"a":[{"passphrase":"p","port":1}]})")
+                                       << QByteArray(R"({"a":[{"passphrase":"***","port":1}]})");
+    QTest::newRow("secret object masked whole") << QByteArray(R"({"token":{"value":"v"}})")
+                                                << QByteArray(R"({"token":"***"})");
+    QTest::newRow("null secret stays null") << QByteArray(R"({"password":null})")
+                                            << QByteArray(R"({"password":null})");
+    QTest::newRow("array document") << QByteArray(R"([{"code":"1"},2])") << QByteArray(R"([{"code":"***"},2])");
+    QTest::newRow("not JSON") << QByteArray("<html>") << QByteArray("");
+}
+
+void TestLogRedaction::json()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(LogRedaction::redactedCompactJson(QJsonDocument::fromJson(input)), QString::fromUtf8(expected));
+}
+
+QTEST_GUILESS_MAIN(TestLogRedaction)
+#include "tst_logredaction.moc"
