@@ -602,10 +602,18 @@ void QtOVCoreAPIFramework::handleError(RequestType type, const QString &error)
 void QtOVCoreAPIFramework::addQueryItems(QUrl &url, const QVector<QString> &keys,
                                          const QVector<QString> &values)
 {
+    // QUrlQuery protects the query's own delimiters but takes "%XX" as already
+    // encoded and leaves "+" as it is, which services decode as a space: a password
+    // such as "a+b%41" would arrive as "a bA". Those two are encoded here, so every
+    // value arrives exactly as given.
+    const auto literal = [](QString text) {
+        return text.replace(QLatin1Char('%'), QLatin1String("%25"))
+            .replace(QLatin1Char('+'), QLatin1String("%2B"));
+    };
     QUrlQuery query(url);
     const int count = qMin(keys.size(), values.size());
     for (int i = 0; i < count; ++i)
-        query.addQueryItem(keys.at(i), values.at(i));
+        query.addQueryItem(literal(keys.at(i)), literal(values.at(i)));
     url.setQuery(query);
 }
 

@@ -41,7 +41,8 @@ private slots:
     void wire_data();
     void wire();
     void checkAuthTokenKeepsTheStoredToken();
-    void plusSignsTravelAsTheyAre();
+    void valuesArriveExactlyAsGiven_data();
+    void valuesArriveExactlyAsGiven();
 
 private:
     std::unique_ptr<LoopbackHttpServer> m_server;
@@ -221,13 +222,31 @@ void TestOperations::checkAuthTokenKeepsTheStoredToken()
     QVERIFY(fresh.getAuthToken().isEmpty());
 }
 
-void TestOperations::plusSignsTravelAsTheyAre()
+void TestOperations::valuesArriveExactlyAsGiven_data()
 {
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QByteArray>("encoded");
+    QTest::newRow("plus") << "a+b" << QByteArray("password=a%2Bb");
+    QTest::newRow("percent before hex digits") << "100%41" << QByteArray("password=100%2541");
+    QTest::newRow("lone percent") << "50%" << QByteArray("password=50%25");
+    QTest::newRow("ampersand and equals") << "x&y=z" << QByteArray("password=x%26y%3Dz");
+    QTest::newRow("hash") << "no#1" << QByteArray("password=no%231");
+    QTest::newRow("space") << "two words" << QByteArray("password=two%20words");
+    QTest::newRow("non-ASCII") << QString::fromUtf8("p\xc3\xa4ss") << QByteArray("password=p%C3%A4ss");
+}
+
+void TestOperations::valuesArriveExactlyAsGiven()
+{
+    QFETCH(QString, password);
+    QFETCH(QByteArray, encoded);
     QSignalSpy spy(m_client.get(), &Api::loginFinished);
-    m_client->login("ann+tv@example.com", "a+b");
+    m_client->login("ann+tv@example.com", password);
     QVERIFY(spy.wait(10000));
-    const QByteArray target = m_server->requests().first().target;
-    QVERIFY2(target.endsWith("?email=ann+tv@example.com&password=a+b"), target.constData());
+    const auto request = m_server->requests().first();
+    // A server that reads "+" as a space still gets the plus signs.
+    QVERIFY2(request.target.contains("email=ann%2Btv@example.com&"), request.target.constData());
+    QVERIFY2(request.target.endsWith(encoded), request.target.constData());
+    QCOMPARE(request.query, (Query{{"email", "ann+tv@example.com"}, {"password", password}}));
 }
 
 QTEST_GUILESS_MAIN(TestOperations)
