@@ -1,0 +1,35 @@
+'use strict';
+// The designed endpoints the desktop programs contact, built from the host names
+// the client library is configured with (one file for both).
+const fs = require('fs');
+const path = require('path');
+
+const hostsFile = path.join(__dirname, '..', '..', 'QtOVCoreAPIFramework', 'deploymenthosts.json');
+
+function hostNames() {
+  return JSON.parse(fs.readFileSync(hostsFile, 'utf8'));
+}
+
+// Every host:port a program may contact. The port sets follow the environments of
+// the client library, the chat program's endpoints and the realtime channel.
+function designedEndpoints() {
+  const h = hostNames();
+  const list = [
+    [h.productionIdentity, 443], [h.productionIdentity, 8443],
+    [h.stagingIdentity, 8443], [h.developmentIdentity, 8443],
+    [h.productionCore, 443], [h.productionCore, 8443],
+    [h.stagingCore, 8443], [h.stagingCore, 443],
+    [h.developmentCore, 8443], [h.developmentCore, 9443],
+    [h.productProduction, 8443],
+    [h.productStaging, 8443], [h.productStaging, 9443],
+    [h.productionRealtime, 443],
+    [h.productionWeb, 443], [h.stagingWeb, 443], [h.developmentWeb, 443],
+    [h.recordingsMedia, 443],
+  ];
+  const seen = new Set();
+  return list
+    .map(([host, port]) => `${host}:${port}`)
+    .filter((key) => (seen.has(key) ? false : seen.add(key)));
+}
+
+module.exports = { hostNames, designedEndpoints };

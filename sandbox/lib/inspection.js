@@ -1,0 +1,108 @@
+'use strict';
+// Inspection and fault injection for tests, on loopback, answering only requests
+// that carry the key written to the deployment file (readable by its owner only).
+const http = require('http');
+const crypto = require('crypto');
+const { State } = require('./state');
+const { sendJson } = require('./server');
+
+class Inspection {
+  constructor({ state, seed, key }) {
+    this.state = state;
+    this.seed = seed;
+    this.key = key;
+    this.server = undefined;
+  }
+
+  async listen(port = 0) {
+    this.server = http.createServer((req, res) => this.serve(req, res));
+    await new Promise((resolve, reject) => {
+      this.server.once('error', reject);
+      this.server.listen(port, '127.0.0.1', resolve);
+    });
+    return `http://127.0.0.1:${this.server.address().port}`;
+  }
+
+  async close() {
+    if (!this.server) return;
+    await new Promise((resolve) => {
+      this.server.close(resolve);
+      this.server.closeAllConnections();
+    });
+  }
+
+  serve(req, res) {
+    const given = Buffer.from(String(req.headers['x-inspection-key'] || ''));
+    const expected = Buffer.from(this.key);
+    if (given.length !== expected.length || !crypto.timingSafeEqual(given, expected)) {
+      sendJson(res, 403, { error: 'missing or wrong X-Inspection-Key' });
+      return;
+    }
+    const chunks = [];
+    req.on('data', (c) => chunks.push(c));
+    req.on('end', () => {
+      let body = {};
+      const text = Buffer.concat(chunks).toString('utf8');
+      if (text.trim()) {
+        try {
+          body = JSON.parse(text);
+        } catch (error) {
+          sendJson(res, 400, { error: `body is not JSON: ${error.message}` });
+          return;
+        }
+      }
+      try {
+        const url = new URL(req.url, 'http://inspection.invalid');
+        const result = this.handle(req.method, url.pathname, url.searchParams, body);
+        if (result === undefined) sendJson(res, 404, { error: `no inspection endpoint ${req.method} ${url.pathname}` });
+        else sendJson(res, 200, result);
+      } catch (error) {
+        sendJson(res, 400, { error: error.message });
+      }
+    });
+  }
+
+  handle(method, path, params, body) {
+    const { state } = this;
+    const route = `${method} ${path}`;
+    switch (route) {
+      case 'GET /health': return { ok: true };
+      case 'GET /requests': {
+        const prefix = params.get('path');
+        return prefix ? state.requests.filter((r) => r.path.startsWith(prefix)) : state.requests;
+      }
+      case 'DELETE /requests': state.requests.length = 0; return { ok: true };
+      case 'POST /faults': {
+        const kinds = ['html', 'envelope', 'status', 'delay', 'drop'];
+        if (typeof body.path !== 'string' || !kinds.includes(body.kind)) {
+          throw new Error(`a fault needs "path" and "kind" (one of ${kinds.join(', ')})`);
+        }
+        if (body.kind === 'status' && !Number.isInteger(body.status)) throw new Error('"status" must be a number');
+        if (body.kind === 'delay' && !Number.isInteger(body.delayMs)) throw new Error('"delayMs" must be a number');
+        if (body.kind === 'envelope' && (body.envelope === undefined)) throw new Error('"envelope" is required');
+        state.faults.push({ ...body, remaining: Number.isInteger(body.times) ? body.times : 1 });
+        return { ok: true, queued: state.faults.length };
+      }
+      case 'DELETE /faults': state.faults.length = 0; return { ok: true };
+      case 'GET /codes': {
+        if (params.get('email')) return { code: state.emailCodes.get(params.get('email')) || null };
+        if (params.get('phone')) return { code: state.phoneCodes.get(params.get('phone')) || null };
+        throw new Error('give "email" or "phone"');
+      }
+      case 'POST /oauth-codes': {
+        const user = this.seed.users.find((u) => u.email === body.email);
+        if (!user || typeof body.provider !== 'string') throw new Error('needs a known "email" and a "provider"');
+        const code = `oc-${State.code(8)}`;
+        state.oauthCodes.set(code, { userId: user.id, provider: body.provider });
+        return { code };
+      }
+      case 'POST /tokens/expire': state.expireTokens(body.token); return { ok: true };
+      case 'GET /views': return state.views;
+      case 'GET /mails': return state.mails;
+      case 'GET /chat-stats': return state.chatStats;
+      default: return undefined;
+    }
+  }
+}
+
+module.exports = { Inspection };
