@@ -3,6 +3,7 @@
 #include "logredaction.h"
 #include "serviceenvelope.h"
 #include "deploymenthosts.h"
+#include "deploymentoverride.h"
 #include "jsonconvert.h"
 
 #include <QDebug>
@@ -182,6 +183,9 @@ QtOVCoreAPIFramework::QtOVCoreAPIFramework(std::function<QString(QString)> error
     , networkManager(new QNetworkAccessManager(this))
 {
     registerMetaTypes();
+    // Read the deployment file, if any, before the first request picks up the
+    // default TLS configuration.
+    DeploymentOverride::instance();
 }
 
 QtOVCoreAPIFramework::~QtOVCoreAPIFramework() = default;
@@ -476,6 +480,7 @@ void QtOVCoreAPIFramework::request(QNetworkAccessManager::Operation operation, R
                                    const QUrl &url, const QByteArray &body)
 {
     QNetworkRequest networkRequest(url);
+    DeploymentOverride::instance().prepare(networkRequest);
     networkRequest.setSslConfiguration(QSslConfiguration::defaultConfiguration());
     networkRequest.setTransferTimeout(m_requestTimeout);
 
@@ -539,7 +544,9 @@ void QtOVCoreAPIFramework::onReplyFinished(QNetworkReply *reply, RequestType typ
     }
     reply->deleteLater();
 
-    const QUrl url = reply->request().url();
+    // Logs name the designed address; the transport's texts the one it contacted.
+    const QUrl url = DeploymentOverride::designedUrl(reply->request());
+    const QUrl contacted = reply->request().url();
     const int statusCode = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     QString reason;
     if (statusCode != 200)
@@ -564,7 +571,7 @@ void QtOVCoreAPIFramework::onReplyFinished(QNetworkReply *reply, RequestType typ
         // The transport's description names the request URL; the secrets in it stay out.
         handleError(type, isNetworkLayerError(reply->error())
                               ? networkFailureText()
-                              : LogRedaction::redactedText(reply->errorString(), url));
+                              : LogRedaction::redactedText(reply->errorString(), contacted));
         return;
     }
 

@@ -1,0 +1,147 @@
+#include "deploymentoverride.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkRequest>
+#include <QSslConfiguration>
+
+namespace {
+
+// Where a prepared request keeps the URL it was made for.
+const QNetworkRequest::Attribute designedUrlAttribute =
+    QNetworkRequest::Attribute(QNetworkRequest::User + 17);
+
+int defaultPort(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    if (scheme == QLatin1String("https") || scheme == QLatin1String("wss"))
+        return 443;
+    if (scheme == QLatin1String("http") || scheme == QLatin1String("ws"))
+        return 80;
+    return -1;
+}
+
+bool splitHostPort(const QString &text, QString *host, int *port)
+{
+    const int colon = text.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0)
+        return false;
+    bool ok = false;
+    const int value = text.mid(colon + 1).toInt(&ok);
+    if (!ok || value <= 0 || value > 65535)
+        return false;
+    *host = text.left(colon);
+    *port = value;
+    return true;
+}
+
+} // namespace
+
+const DeploymentOverride &DeploymentOverride::instance()
+{
+    static const DeploymentOverride deployment = [] {
+        const QString path = qEnvironmentVariable(environmentVariable());
+        if (path.isEmpty())
+            return DeploymentOverride();
+        DeploymentOverride loaded = fromFile(path);
+        if (!loaded.isActive()) {
+            qWarning().noquote() << "Deployment file" << path << "not used:" << loaded.errorText();
+            return loaded;
+        }
+        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+        configuration.setCaCertificates(configuration.caCertificates() + loaded.caCertificates());
+        QSslConfiguration::setDefaultConfiguration(configuration);
+        qInfo().noquote() << "Using the deployment of" << path;
+        return loaded;
+    }();
+    return deployment;
+}
+
+DeploymentOverride DeploymentOverride::fromFile(const QString &path)
+{
+    DeploymentOverride result;
+    result.m_filePath = path;
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.m_errorText = QStringLiteral("cannot read it: %1").arg(file.errorString());
+        return result;
+    }
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(file.read(4 * 1024 * 1024), &parseError);
+    if (!document.isObject()) {
+        result.m_errorText = parseError.error != QJsonParseError::NoError
+            ? QStringLiteral("not JSON: %1").arg(parseError.errorString())
+            : QStringLiteral("not a JSON object");
+        return result;
+    }
+    const QJsonObject root = document.object();
+
+    const QJsonObject routes = root.value(QStringLiteral("routes")).toObject();
+    for (auto it = routes.begin(); it != routes.end(); ++it) {
+        QString host;
+        int port = 0;
+        if (!splitHostPort(it.key(), &host, &port) || !it.value().isString()
+            || !splitHostPort(it.value().toString(), &host, &port)) {
+            result.m_errorText = QStringLiteral("route \"%1\" is not host:port to host:port").arg(it.key());
+            return result;
+        }
+        result.m_routes.insert(it.key().toLower(), it.value().toString());
+    }
+
+    const QJsonArray caFiles = root.value(QStringLiteral("caCertificates")).toArray();
+    const QString base = QFileInfo(path).absolutePath();
+    for (const QJsonValue &value : caFiles) {
+        QString caPath = value.toString();
+        if (QFileInfo(caPath).isRelative())
+            caPath = base + QLatin1Char('/') + caPath;
+        const QList<QSslCertificate> certificates = QSslCertificate::fromPath(caPath, QSsl::Pem);
+        if (certificates.isEmpty()) {
+            result.m_errorText = QStringLiteral("no certificate in \"%1\"").arg(caPath);
+            return result;
+        }
+        result.m_caCertificates += certificates;
+        result.m_caFiles << caPath;
+    }
+
+    result.m_oauthProviders = root.value(QStringLiteral("oauthProviders")).toObject();
+    result.m_active = true;
+    return result;
+}
+
+QUrl DeploymentOverride::route(const QUrl &url) const
+{
+    if (!m_active || url.host().isEmpty())
+        return url;
+    const QString key = QStringLiteral("%1:%2").arg(url.host().toLower()).arg(url.port(defaultPort(url)));
+    const auto target = m_routes.constFind(key);
+    if (target == m_routes.constEnd())
+        return url;
+    QString host;
+    int port = 0;
+    splitHostPort(target.value(), &host, &port);
+    QUrl routed(url);
+    routed.setHost(host);
+    routed.setPort(port);
+    return routed;
+}
+
+void DeploymentOverride::prepare(QNetworkRequest &request) const
+{
+    const QUrl designed = request.url();
+    request.setAttribute(designedUrlAttribute, designed);
+    const QUrl routed = route(designed);
+    if (routed != designed) {
+        request.setUrl(routed);
+        request.setPeerVerifyName(designed.host());
+    }
+}
+
+QUrl DeploymentOverride::designedUrl(const QNetworkRequest &request)
+{
+    const QVariant designed = request.attribute(designedUrlAttribute);
+    return designed.isValid() ? designed.toUrl() : request.url();
+}
