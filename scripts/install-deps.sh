@@ -12,6 +12,10 @@ packages=(
   xvfb               # virtual X display the test suites run under
   xauth              # xvfb-run needs it to authorise the test clients
   libgl1-mesa-dri    # OpenGL in the virtual display, for the widget suites
+  ffmpeg             # the local deployment's recordings and live encoders
+  openssl            # the local deployment's certificate authority
+  fonts-dejavu-core  # the clock burnt into the local deployment's test pictures
+  ca-certificates    # the system's certificate authorities, beside the deployment's
   clang              # libFuzzer targets (scripts/fuzz.sh)
   libclang-rt-14-dev # the sanitizer and fuzzer runtimes clang links against
 )
@@ -22,6 +26,12 @@ for package in "${packages[@]}"; do
     missing+=("$package")
   fi
 done
+
+# Node.js runs the local deployment. Machines that carry their own Node.js build
+# (with npm inside it) keep it; elsewhere Debian's packages bring both.
+if ! command -v node >/dev/null 2>&1; then
+  missing+=(nodejs npm)
+fi
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
