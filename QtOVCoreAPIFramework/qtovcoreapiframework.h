@@ -16,6 +16,7 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QMap>
+#include <QMutex>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QObject>
@@ -26,6 +27,11 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
+
+namespace SocketIo {
+class Client;
+}
 
 // The client of the service's REST API. Every operation builds its URL on the
 // current environment, sends one request and returns at once; the reply arrives
@@ -125,6 +131,26 @@ public:
     void handleSuccess(RequestType type, const QJsonValue &response, const QJsonObject &meta);
     void handleError(RequestType type, const QString &error);
 
+    // Realtime preview channel (socket.io). Its listeners run on the channel's own
+    // network thread; encoderPreviewUpdated is emitted there.
+    void connectSIO(const QString &url, const QString &cid);
+    void disconnectSIO();
+    // Called with true when the channel opens and false when it fails or closes,
+    // on the network thread. Safe to replace at any time: once this returns, the
+    // handler it replaced is not called again.
+    void setConnectionStatusHandler(std::function<void(bool)> handler);
+    void addDefaultSIOHandlers();
+    void addPrintSIOHandler();
+    void enableSIODebug();
+    void disableSIODebug();
+    void updateEncoderPreview(const QString &sid);
+    void stopEncoderPreview(const QString &sid);
+    void removeSIOHandlerForEvent(const QString &event);
+    // The encoder id and base64 picture of a preview event; false when the event
+    // is not a preview the channel understands.
+    static bool previewFromEvent(const QString &event, const QJsonValue &message, QString *sid,
+                                 QByteArray *data);
+
     static void addQueryItems(QUrl &url, const QVector<QString> &keys,
                               const QVector<QString> &values);
     static QString join(const QVector<QString> &items, const QString &separator);
@@ -149,12 +175,14 @@ signals:
     void gotSharedStreams(QVector<SharedStream>, QString error);
     void gotSharedArchives(QVector<Archive>, QVariantMap paging, QString error);
     void gotStreamViewResponse(QString error);
+    void encoderPreviewUpdated(QString sid, QByteArray data);
     void gotArchiveResponse(QVector<Archive>, QString error, bool hasNextPage, int nextPageOffset);
     void gotResetPasswordResponse(QString error);
 
 private:
     void onReplyFinished(QNetworkReply *reply, RequestType type);
     QUrl endpointUrl(const QUrl &base, const QString &relativePath, bool withToken) const;
+    void reportConnectionStatus(bool connected);
 
     std::function<QString(QString)> errorMapper;
     QString authToken;
@@ -164,6 +192,9 @@ private:
     ServerEnvironment *serverEnvironment = nullptr;
     QMap<QString, std::chrono::steady_clock::time_point> requestStartTimes;
     QNetworkAccessManager *networkManager = nullptr;
+    std::unique_ptr<SocketIo::Client> sioClient;
+    std::function<void(bool)> connectionStatusHandler;
+    QRecursiveMutex connectionStatusMutex;
 };
 
 #endif // QTOVCOREAPIFRAMEWORK_H

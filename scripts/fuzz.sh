@@ -15,5 +15,8 @@ for target in $(find "$build/tests/fuzz" -maxdepth 1 -type f -executable -name '
   corpus="$build/corpus/$(basename "$target")"
   mkdir -p "$corpus"
   echo "== $(basename "$target")"
-  "$target" -max_total_time="${FUZZ_SECONDS:-60}" -max_len=4096 "$corpus" "$root/tests/fuzz/seeds"
+  name=$(basename "$target")
+  seeds=$root/tests/fuzz/seeds
+  [ "$name" = fuzz_socketio_frames ] && seeds=$root/tests/fuzz/seeds-socketio
+  "$target" -max_total_time="${FUZZ_SECONDS:-60}" -max_len=4096 "$corpus" "$seeds"
 done

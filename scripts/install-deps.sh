@@ -9,6 +9,7 @@ packages=(
   cmake              # the build
   qtbase5-dev        # Qt Core, Network, Gui, Test: the client library and its tests
   qtbase5-dev-tools  # moc and the other Qt build tools
+  libqt5websockets5-dev # the realtime channel's WebSocket transport
   xvfb               # virtual X display the test suites run under
   xauth              # xvfb-run needs it to authorise the test clients
   libgl1-mesa-dri    # OpenGL in the virtual display, for the widget suites
@@ -38,4 +39,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
   $sudo apt-get update -q
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# npm packages of the local deployment (socket.io), as the lock file pins them;
+# installed again only when the lock file changed.
+sandbox=$(cd "$(dirname "${BASH_SOURCE[0]}")/../sandbox" && pwd)
+if ! cmp -s "$sandbox/package-lock.json" "$sandbox/node_modules/.orvane-installed-lock" 2>/dev/null; then
+  (cd "$sandbox" && npm ci --no-audit --no-fund --loglevel=error)
+  cp "$sandbox/package-lock.json" "$sandbox/node_modules/.orvane-installed-lock"
 fi

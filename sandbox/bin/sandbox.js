@@ -9,13 +9,14 @@ const net = require('net');
 const path = require('path');
 
 const { ensureCertificates } = require('../lib/certs');
-const { ensureMedia, ensureImages } = require('../lib/media');
+const { ensureMedia, ensureImages, ensureSnapshots } = require('../lib/media');
 const { hostNames, designedEndpoints } = require('../lib/hosts');
 const { buildSeed } = require('../lib/seed');
 const { State } = require('../lib/state');
 const { Api } = require('../lib/api');
 const { ServiceServer } = require('../lib/server');
 const { Inspection } = require('../lib/inspection');
+const { Realtime, realtimeEndpoints } = require('../lib/realtime');
 
 const USAGE = `Usage: sandbox.js [options]
   --state-dir DIR          generated certificates and media (default: sandbox/.state)
@@ -23,12 +24,13 @@ const USAGE = `Usage: sandbox.js [options]
   --port-base N            listen on N, N+1, ... instead of free ports chosen at start
   --inspection-port N      port of the inspection interface (default: a free port)
   --token-ttl SECONDS      lifetime of auth tokens (default: 28800)
+  --preview-interval MS    how often previews are pushed over socket.io (default: 3000)
   --help                   this text`;
 
 function parseArguments(argv) {
   const options = {
     stateDir: path.join(__dirname, '..', '.state'), deploymentFile: undefined,
-    portBase: 0, inspectionPort: 0, tokenTtl: 8 * 3600,
+    portBase: 0, inspectionPort: 0, tokenTtl: 8 * 3600, previewInterval: 3000,
   };
   const numeric = (name, value) => {
     if (!/^\d+$/.test(value || '')) throw new Error(`${name} needs a whole number`);
@@ -47,6 +49,7 @@ function parseArguments(argv) {
       case '--port-base': options.portBase = numeric(arg, value()); break;
       case '--inspection-port': options.inspectionPort = numeric(arg, value()); break;
       case '--token-ttl': options.tokenTtl = numeric(arg, value()); break;
+      case '--preview-interval': options.previewInterval = Math.max(100, numeric(arg, value())); break;
       case '--help': console.log(USAGE); process.exit(0); break;
       default: throw new Error(`unknown option ${arg}\n${USAGE}`);
     }
@@ -107,6 +110,7 @@ async function main() {
   const seed = buildSeed({ mediaBase: `https://${hosts.recordingsMedia}:443/media`, clips, liveSources });
   const imageIds = [...new Set([...seed.companies.map((c) => c.image), ...seed.users.map((u) => u.image)].filter(Boolean))];
   const images = await ensureImages(options.stateDir, imageIds);
+  const snapshots = await ensureSnapshots(options.stateDir, seed.cameras);
   const recordingFiles = Object.fromEntries(seed.recordings.map((r) => [r.id, clips.find((c) => c.id === r.clip).files]));
 
   const state = new State({ tokenTtlSeconds: options.tokenTtl });
@@ -115,7 +119,10 @@ async function main() {
   const routes = await server.listen(endpoints,
     (endpoint) => (options.portBase ? options.portBase + endpoints.indexOf(endpoint) : 0));
 
-  const inspection = new Inspection({ state, seed, key: crypto.randomBytes(18).toString('hex') });
+  const realtime = new Realtime({ seed, state, api, snapshots, previewIntervalMs: options.previewInterval, log });
+  realtime.attach(realtimeEndpoints(hosts).map((endpoint) => [endpoint, server.byEndpoint.get(endpoint)]));
+
+  const inspection = new Inspection({ state, seed, realtime, key: crypto.randomBytes(18).toString('hex') });
   const inspectionUrl = await inspection.listen(options.inspectionPort);
 
   const deployment = {
@@ -139,6 +146,7 @@ async function main() {
     if (stopping) return;
     stopping = true;
     log(`${signal}: stopping`);
+    await realtime.close();
     await Promise.all([server.close(), inspection.close()]);
     fs.rmSync(options.deploymentFile, { force: true });
     log('stopped');

@@ -7,9 +7,10 @@ const { State } = require('./state');
 const { sendJson } = require('./server');
 
 class Inspection {
-  constructor({ state, seed, key }) {
+  constructor({ state, seed, key, realtime }) {
     this.state = state;
     this.seed = seed;
+    this.realtime = realtime;
     this.key = key;
     this.server = undefined;
   }
@@ -100,6 +101,15 @@ class Inspection {
       case 'GET /views': return state.views;
       case 'GET /mails': return state.mails;
       case 'GET /chat-stats': return state.chatStats;
+      case 'GET /realtime/clients': return this.realtime.clients();
+      case 'GET /realtime/handshakes': return state.realtimeHandshakes;
+      case 'POST /realtime/emit': {
+        if (typeof body.event !== 'string' || !('payload' in body)) throw new Error('needs "event" and "payload"');
+        return { sockets: this.realtime.emit(body.event, body.payload, body.cid) };
+      }
+      case 'POST /realtime/drop': return { sockets: this.realtime.dropAll() };
+      case 'POST /realtime/stop': return { sockets: this.realtime.stop() };
+      case 'POST /realtime/start': this.realtime.start(); return { ok: true };
       default: return undefined;
     }
   }

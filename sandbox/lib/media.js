@@ -100,3 +100,26 @@ async function ensureImages(stateDir, ids) {
 }
 
 module.exports.ensureImages = ensureImages;
+
+// A few pictures of every camera's test pattern, pushed in turn as its previews.
+async function ensureSnapshots(stateDir, cameras, frames = 4) {
+  const dir = path.join(stateDir, 'snapshots');
+  fs.mkdirSync(dir, { recursive: true });
+  const patterns = ['testsrc2', 'smptebars', 'testsrc', 'rgbtestsrc', 'smptehdbars'];
+  const result = {};
+  for (const [index, camera] of cameras.entries()) {
+    const files = Array.from({ length: frames }, (_, i) => path.join(dir, `${camera.id}-${i + 1}.jpg`));
+    if (!files.every((f) => fs.existsSync(f))) {
+      const name = camera.name.replace(/'/g, '');
+      await run('ffmpeg', ['-hide_banner', '-loglevel', 'error', '-y', '-f', 'lavfi',
+        '-i', `${patterns[index % patterns.length]}=size=320x180:rate=1:duration=${frames}`,
+        '-vf', `drawtext=fontfile=${FONT}:text='${name}  %{pts\\:hms}':fontsize=18:fontcolor=white:`
+          + 'box=1:boxcolor=black@0.6:boxborderw=4:x=8:y=8',
+        '-q:v', '5', path.join(dir, `${camera.id}-%d.jpg`)]);
+    }
+    result[camera.id] = files.map((f) => fs.readFileSync(f));
+  }
+  return result;
+}
+
+module.exports.ensureSnapshots = ensureSnapshots;

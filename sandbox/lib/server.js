@@ -81,6 +81,7 @@ class ServiceServer {
     this.media = media; // { recordings: id -> clip files, images: id -> file }
     this.log = log;
     this.servers = [];
+    this.byEndpoint = new Map();
   }
 
   // Starts one listener per endpoint; returns { "host:port": "127.0.0.1:port" }.
@@ -95,6 +96,7 @@ class ServiceServer {
         server.listen(portFor(endpoint), '127.0.0.1', resolve);
       });
       this.servers.push(server);
+      this.byEndpoint.set(endpoint, server);
       routes[endpoint] = `127.0.0.1:${server.address().port}`;
     }
     return routes;

@@ -16,6 +16,7 @@ class State {
     this.chatStats = [];
     this.chatTokens = [];
     this.requests = [];
+    this.realtimeHandshakes = [];
     this.faults = [];
   }
 

@@ -19,7 +19,9 @@ case "$action" in
       sleep 1
     fi
     rm -f "$deployment"
+    # Previews every half second keep the realtime suites short.
     nohup node "$here/bin/sandbox.js" --state-dir "$state_dir" --deployment-file "$deployment" \
+      --preview-interval 500 \
       > "$run_dir/sandbox.log" 2>&1 < /dev/null &
     echo $! > "$pid_file"
     # The first start generates certificates and media; later ones take a second.
