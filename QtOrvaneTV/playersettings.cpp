@@ -1,0 +1,67 @@
+#include "playersettings.h"
+
+PlayerSettings::PlayerSettings(QObject *parent, int colorProfile, int colorRange, bool autoDelay,
+                               int delay, bool muted)
+    : QObject(parent)
+    , colorProfile(colorProfile)
+    , colorRange(colorRange)
+    , autoDelay(autoDelay)
+    , delay(delay)
+    , muted(muted)
+{
+}
+
+PlayerSettings::PlayerSettings(const PlayerSettings &other)
+    : QObject(nullptr)
+    , colorProfile(other.colorProfile)
+    , colorRange(other.colorRange)
+    , autoDelay(other.autoDelay)
+    , delay(other.delay)
+    , muted(other.muted)
+{
+}
+
+PlayerSettings &PlayerSettings::operator=(const PlayerSettings &other)
+{
+    colorProfile = other.colorProfile;
+    colorRange = other.colorRange;
+    autoDelay = other.autoDelay;
+    delay = other.delay;
+    muted = other.muted;
+    return *this;
+}
+
+bool PlayerSettings::operator==(const PlayerSettings &other) const
+{
+    return colorProfile == other.colorProfile && colorRange == other.colorRange
+        && autoDelay == other.autoDelay && delay == other.delay && muted == other.muted;
+}
+
+QDataStream &operator<<(QDataStream &stream, const PlayerSettings &settings)
+{
+    return stream << qint32(settings.colorProfile) << qint32(settings.colorRange) << settings.autoDelay
+                  << qint32(settings.delay) << settings.muted;
+}
+
+QDataStream &operator>>(QDataStream &stream, PlayerSettings &settings)
+{
+    qint32 profile = 0;
+    qint32 range = 0;
+    qint32 delay = 0;
+    stream >> profile >> range >> settings.autoDelay >> delay >> settings.muted;
+    // A stored number outside the tables would index past them later.
+    settings.colorProfile = profile >= 0 && profile < PlayerSettings::colorProfileCount ? profile : 0;
+    settings.colorRange = range >= 0 && range < PlayerSettings::colorRangeCount ? range : 0;
+    settings.delay = delay;
+    return stream;
+}
+
+QDebug operator<<(QDebug debug, const PlayerSettings &settings)
+{
+    QDebugStateSaver saver(debug);
+    debug.noquote().nospace() << QStringLiteral("Profile=%1, Range=%2, Delay=%3")
+                                     .arg(settings.colorProfile)
+                                     .arg(settings.colorRange)
+                                     .arg(settings.delay);
+    return debug;
+}

@@ -1,0 +1,254 @@
+#include "settings.h"
+
+#include "recordstreams.h"
+
+namespace {
+
+const char keyCompanySlug[] = "companySlug";
+const char keyCompanyId[] = "currentCompanyID";
+const char keyEmail[] = "email";
+const char keyAuthToken[] = "authToken";
+const char keySharedWorkspaceId[] = "sharedWorkspaceID";
+const char keyDevice[] = "device";
+const char keySelectedStreamUrl[] = "selectedStreamUrl";
+const char keySelectedStream[] = "selectedStream";
+const char keySharedStreamId[] = "sharedStreamID";
+const char keyChatFilePath[] = "chatFilePath";
+const char keyStreamDelay[] = "streamDelay";
+const char keyStreamDelayAuto[] = "streamDelayAuto";
+const char keyVolume[] = "volume";
+const char keyAudioMuted[] = "audioMuted";
+const char keyPlayingArchive[] = "playingArchive";
+const char keyPlayerSettings[] = "playerSettingsByWorkspaceAndResourceId";
+const char keyShowCamera[] = "showCamera";
+const char keyShowSound[] = "showSound";
+const char keyLayoutPref[] = "layoutPref";
+const char keyMarked[] = "archivesMarkedInWorkspaces";
+const char keyRecentlyViewed[] = "recentlyViewed";
+
+} // namespace
+
+void Settings::registerTypes()
+{
+    static const bool registered = [] {
+        qRegisterMetaType<User>("User");
+        qRegisterMetaTypeStreamOperators<User>("User");
+        qRegisterMetaType<Company>("Company");
+        qRegisterMetaTypeStreamOperators<Company>("Company");
+        qRegisterMetaType<Archive>("Archive");
+        qRegisterMetaTypeStreamOperators<Archive>("Archive");
+        qRegisterMetaType<ArchiveInfo>("ArchiveInfo");
+        qRegisterMetaTypeStreamOperators<ArchiveInfo>("ArchiveInfo");
+        qRegisterMetaType<MarkedArchives>("MarkedArchives");
+        qRegisterMetaTypeStreamOperators<MarkedArchives>("MarkedArchives");
+        qRegisterMetaType<ViewedArchives>("ViewedArchives");
+        qRegisterMetaTypeStreamOperators<ViewedArchives>("ViewedArchives");
+        qRegisterMetaType<PlayerSettings>("PlayerSettings");
+        qRegisterMetaTypeStreamOperators<PlayerSettings>("PlayerSettings");
+        qRegisterMetaType<PlayerSettingsByWorkspace>("PlayerSettingsByWorkspace");
+        qRegisterMetaTypeStreamOperators<PlayerSettingsByWorkspace>("PlayerSettingsByWorkspace");
+        qRegisterMetaType<LayoutPreference>("LayoutPreference");
+        return true;
+    }();
+    Q_UNUSED(registered)
+}
+
+Settings *Settings::sharedInstance()
+{
+    static Settings *instance = new Settings();
+    return instance;
+}
+
+Settings::Settings()
+    : m_settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("orvane"),
+                 QStringLiteral("Orvane TV"))
+{
+    registerTypes();
+
+    m_companySlug = m_settings.value(keyCompanySlug).toString();
+    m_companyId = m_settings.value(keyCompanyId).toString();
+    m_email = m_settings.value(keyEmail).toString();
+    m_authToken = m_settings.value(keyAuthToken).toString();
+    m_sharedWorkspaceID = m_settings.value(keySharedWorkspaceId).toString();
+    m_device = m_settings.value(keyDevice).toString();
+    m_selectedStreamUrl = m_settings.value(keySelectedStreamUrl).toString();
+    m_selectedStream = m_settings.value(keySelectedStream).toString();
+    m_sharedStreamID = m_settings.value(keySharedStreamId).toString();
+    m_chatFilePath = m_settings.value(keyChatFilePath).toString();
+    if (m_settings.contains(keyStreamDelay))
+        m_streamDelay = m_settings.value(keyStreamDelay).toInt();
+    else
+        setStreamDelay(500);
+    m_streamDelayAuto = m_settings.value(keyStreamDelayAuto, false).toBool();
+    m_volume = m_settings.value(keyVolume, 0).toInt();
+    m_audioMuted = m_settings.value(keyAudioMuted, false).toBool();
+    m_playingArchive = m_settings.value(keyPlayingArchive, false).toBool();
+    playerSettingsByWorkspaceAndResourceId = storedMap<PlayerSettingsByWorkspace>(keyPlayerSettings);
+    m_showCamera = m_settings.value(keyShowCamera, true).toBool();
+    m_showSound = m_settings.value(keyShowSound, true).toBool();
+    // A layout outside the four the dashboard has reads as the default.
+    bool numeric = false;
+    const int layout = m_settings.value(keyLayoutPref, int(FourUp)).toInt(&numeric);
+    m_layoutPref = numeric && layout >= OneUp && layout <= FourUp ? LayoutPreference(layout) : FourUp;
+    archivesMarkedInWorkspaces = storedMap<MarkedArchives>(keyMarked);
+    recentlyViewed = storedMap<ViewedArchives>(keyRecentlyViewed);
+}
+
+// A stored map of a registered type; anything else (absent, another or an
+// unknown type) reads as an empty map.
+template <typename T>
+T Settings::storedMap(const char *key) const
+{
+    const QVariant value = m_settings.value(key);
+    if (value.userType() != qMetaTypeId<T>())
+        return T();
+    return value.value<T>();
+}
+
+void Settings::setCompanySlug(const QString &slug)
+{
+    if (slug == m_companySlug)
+        return;
+    m_companySlug = slug;
+    m_settings.setValue(keyCompanySlug, slug);
+    emit companySlugUpdated(slug);
+}
+
+void Settings::setCurrentCompanyID(const QString &id)
+{
+    m_companyId = id;
+    m_settings.setValue(keyCompanyId, id);
+}
+
+void Settings::setEmail(const QString &email)
+{
+    m_email = email;
+    m_settings.setValue(keyEmail, email);
+}
+
+QString Settings::getAuthToken() const
+{
+    return m_settings.value(keyAuthToken).toString();
+}
+
+void Settings::setAuthToken(const QString &token)
+{
+    m_authToken = token;
+    m_settings.setValue(keyAuthToken, token);
+}
+
+void Settings::setSharedWorkspaceID(const QString &id)
+{
+    m_sharedWorkspaceID = id;
+    m_settings.setValue(keySharedWorkspaceId, id);
+}
+
+void Settings::setDevice(const QString &device)
+{
+    m_device = device;
+    m_settings.setValue(keyDevice, device);
+}
+
+void Settings::setSelectedStreamUrl(const QString &url)
+{
+    if (url == m_selectedStreamUrl)
+        return;
+    m_selectedStreamUrl = url;
+    m_settings.setValue(keySelectedStreamUrl, url);
+}
+
+void Settings::setSelectedStream(const QString &stream)
+{
+    m_selectedStream = stream;
+    m_settings.setValue(keySelectedStream, stream);
+}
+
+void Settings::setSharedStreamID(const QString &id)
+{
+    m_sharedStreamID = id;
+    m_settings.setValue(keySharedStreamId, id);
+}
+
+void Settings::setChatFilePath(const QString &path)
+{
+    m_chatFilePath = path;
+    m_settings.setValue(keyChatFilePath, path);
+}
+
+void Settings::setStreamDelay(int delay)
+{
+    m_streamDelay = delay;
+    m_settings.setValue(keyStreamDelay, delay);
+}
+
+void Settings::setStreamDelayAuto(bool on)
+{
+    m_streamDelayAuto = on;
+    m_settings.setValue(keyStreamDelayAuto, on);
+}
+
+void Settings::setVolume(int volume)
+{
+    m_volume = volume;
+    m_settings.setValue(keyVolume, volume);
+}
+
+void Settings::setAudioMuted(bool muted)
+{
+    m_audioMuted = muted;
+    m_settings.setValue(keyAudioMuted, muted);
+}
+
+void Settings::setPlayingArchive(bool playing)
+{
+    m_playingArchive = playing;
+    m_settings.setValue(keyPlayingArchive, playing);
+}
+
+void Settings::setShowCamera(bool show)
+{
+    m_showCamera = show;
+    m_settings.setValue(keyShowCamera, show);
+}
+
+void Settings::setShowSound(bool show)
+{
+    m_showSound = show;
+    m_settings.setValue(keyShowSound, show);
+}
+
+void Settings::setLayoutPref(LayoutPreference layout)
+{
+    m_layoutPref = layout;
+    m_settings.setValue(keyLayoutPref, int(layout));
+}
+
+PlayerSettings Settings::getPlayerSettings(const SharedWorkspace &workspace, const QString &resourceId) const
+{
+    const auto inner = playerSettingsByWorkspaceAndResourceId.constFind(workspace.id);
+    if (inner == playerSettingsByWorkspaceAndResourceId.constEnd())
+        return PlayerSettings();
+    const auto entry = inner->constFind(resourceId);
+    return entry == inner->constEnd() ? PlayerSettings() : entry.value();
+}
+
+void Settings::setPlayerSettings(const SharedWorkspace &workspace, const QString &resourceId,
+                                 const PlayerSettings &settings)
+{
+    QMap<QString, PlayerSettings> inner = playerSettingsByWorkspaceAndResourceId.value(workspace.id);
+    inner.insert(resourceId, settings);
+    playerSettingsByWorkspaceAndResourceId.insert(workspace.id, inner);
+    m_settings.setValue(keyPlayerSettings, QVariant::fromValue(playerSettingsByWorkspaceAndResourceId));
+}
+
+void Settings::saveMarkedRecordings(const MarkedArchives &marked)
+{
+    archivesMarkedInWorkspaces = marked;
+    m_settings.setValue(keyMarked, QVariant::fromValue(marked));
+}
+
+void Settings::saveRecentlyViewed(const ViewedArchives &viewed)
+{
+    recentlyViewed = viewed;
+    m_settings.setValue(keyRecentlyViewed, QVariant::fromValue(viewed));
+}
