@@ -105,25 +105,34 @@ T Settings::storedMap(const char *key) const
     return value.value<T>();
 }
 
+// Each change reaches the disk at once: the settings file of this platform is
+// otherwise written later from the event loop, and a change made just before the
+// process ends (or crashes) would be lost.
+void Settings::write(const char *key, const QVariant &value)
+{
+    m_settings.setValue(QLatin1String(key), value);
+    m_settings.sync();
+}
+
 void Settings::setCompanySlug(const QString &slug)
 {
     if (slug == m_companySlug)
         return;
     m_companySlug = slug;
-    m_settings.setValue(keyCompanySlug, slug);
+    write(keyCompanySlug, slug);
     emit companySlugUpdated(slug);
 }
 
 void Settings::setCurrentCompanyID(const QString &id)
 {
     m_companyId = id;
-    m_settings.setValue(keyCompanyId, id);
+    write(keyCompanyId, id);
 }
 
 void Settings::setEmail(const QString &email)
 {
     m_email = email;
-    m_settings.setValue(keyEmail, email);
+    write(keyEmail, email);
 }
 
 QString Settings::getAuthToken() const
@@ -134,19 +143,19 @@ QString Settings::getAuthToken() const
 void Settings::setAuthToken(const QString &token)
 {
     m_authToken = token;
-    m_settings.setValue(keyAuthToken, token);
+    write(keyAuthToken, token);
 }
 
 void Settings::setSharedWorkspaceID(const QString &id)
 {
     m_sharedWorkspaceID = id;
-    m_settings.setValue(keySharedWorkspaceId, id);
+    write(keySharedWorkspaceId, id);
 }
 
 void Settings::setDevice(const QString &device)
 {
     m_device = device;
-    m_settings.setValue(keyDevice, device);
+    write(keyDevice, device);
 }
 
 void Settings::setSelectedStreamUrl(const QString &url)
@@ -154,73 +163,73 @@ void Settings::setSelectedStreamUrl(const QString &url)
     if (url == m_selectedStreamUrl)
         return;
     m_selectedStreamUrl = url;
-    m_settings.setValue(keySelectedStreamUrl, url);
+    write(keySelectedStreamUrl, url);
 }
 
 void Settings::setSelectedStream(const QString &stream)
 {
     m_selectedStream = stream;
-    m_settings.setValue(keySelectedStream, stream);
+    write(keySelectedStream, stream);
 }
 
 void Settings::setSharedStreamID(const QString &id)
 {
     m_sharedStreamID = id;
-    m_settings.setValue(keySharedStreamId, id);
+    write(keySharedStreamId, id);
 }
 
 void Settings::setChatFilePath(const QString &path)
 {
     m_chatFilePath = path;
-    m_settings.setValue(keyChatFilePath, path);
+    write(keyChatFilePath, path);
 }
 
 void Settings::setStreamDelay(int delay)
 {
     m_streamDelay = delay;
-    m_settings.setValue(keyStreamDelay, delay);
+    write(keyStreamDelay, delay);
 }
 
 void Settings::setStreamDelayAuto(bool on)
 {
     m_streamDelayAuto = on;
-    m_settings.setValue(keyStreamDelayAuto, on);
+    write(keyStreamDelayAuto, on);
 }
 
 void Settings::setVolume(int volume)
 {
     m_volume = volume;
-    m_settings.setValue(keyVolume, volume);
+    write(keyVolume, volume);
 }
 
 void Settings::setAudioMuted(bool muted)
 {
     m_audioMuted = muted;
-    m_settings.setValue(keyAudioMuted, muted);
+    write(keyAudioMuted, muted);
 }
 
 void Settings::setPlayingArchive(bool playing)
 {
     m_playingArchive = playing;
-    m_settings.setValue(keyPlayingArchive, playing);
+    write(keyPlayingArchive, playing);
 }
 
 void Settings::setShowCamera(bool show)
 {
     m_showCamera = show;
-    m_settings.setValue(keyShowCamera, show);
+    write(keyShowCamera, show);
 }
 
 void Settings::setShowSound(bool show)
 {
     m_showSound = show;
-    m_settings.setValue(keyShowSound, show);
+    write(keyShowSound, show);
 }
 
 void Settings::setLayoutPref(LayoutPreference layout)
 {
     m_layoutPref = layout;
-    m_settings.setValue(keyLayoutPref, int(layout));
+    write(keyLayoutPref, int(layout));
 }
 
 PlayerSettings Settings::getPlayerSettings(const SharedWorkspace &workspace, const QString &resourceId) const
@@ -238,17 +247,17 @@ void Settings::setPlayerSettings(const SharedWorkspace &workspace, const QString
     QMap<QString, PlayerSettings> inner = playerSettingsByWorkspaceAndResourceId.value(workspace.id);
     inner.insert(resourceId, settings);
     playerSettingsByWorkspaceAndResourceId.insert(workspace.id, inner);
-    m_settings.setValue(keyPlayerSettings, QVariant::fromValue(playerSettingsByWorkspaceAndResourceId));
+    write(keyPlayerSettings, QVariant::fromValue(playerSettingsByWorkspaceAndResourceId));
 }
 
 void Settings::saveMarkedRecordings(const MarkedArchives &marked)
 {
     archivesMarkedInWorkspaces = marked;
-    m_settings.setValue(keyMarked, QVariant::fromValue(marked));
+    write(keyMarked, QVariant::fromValue(marked));
 }
 
 void Settings::saveRecentlyViewed(const ViewedArchives &viewed)
 {
     recentlyViewed = viewed;
-    m_settings.setValue(keyRecentlyViewed, QVariant::fromValue(viewed));
+    write(keyRecentlyViewed, QVariant::fromValue(viewed));
 }

@@ -98,6 +98,7 @@ private:
 
     template <typename T>
     T storedMap(const char *key) const;
+    void write(const char *key, const QVariant &value);
 
     QSettings m_settings;
     QString m_companySlug;

@@ -13,6 +13,7 @@ packages=(
   xvfb               # virtual X display the test suites run under
   xauth              # xvfb-run needs it to authorise the test clients
   libgl1-mesa-dri    # OpenGL in the virtual display, for the widget suites
+  dbus               # a private session bus (dbus-run-session) for the display-keeper suite
   ffmpeg             # the local deployment's recordings and live encoders
   openssl            # the local deployment's certificate authority
   fonts-dejavu-core  # the clock burnt into the local deployment's test pictures
