@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
   build-essential    # C++ compiler and make
   cmake              # the build
+  binutils           # addr2line, which names the frames of crash reports
   qtbase5-dev        # Qt Core, Network, Gui, Test: the client library and its tests
   qtbase5-dev-tools  # moc and the other Qt build tools
   libqt5websockets5-dev # the realtime channel's WebSocket transport
