@@ -150,13 +150,14 @@ void onFatalSignal(int signal, siginfo_t *info, void *context)
     }
     arguments[n] = nullptr;
 
-    // The reporter writes the log and answers with its path on a pipe.
+    // The reporter writes the log and answers with its path on a pipe. vfork():
+    // fork() would wait for the allocator's locks, which the crash may hold.
     static char path[textSize];
     path[0] = '\0';
     bool written = false;
     int channel[2];
     if (pipe(channel) == 0) {
-        const pid_t child = fork();
+        const pid_t child = vfork();
         if (child == 0) {
             close(channel[0]);
             dup2(channel[1], STDOUT_FILENO);
@@ -266,20 +267,14 @@ void setSignalHandler(const QString &crashFolder, logWrittenCallback callback)
 
 void showCrashMessage(const char *logPath, bool written)
 {
-    // Two forks, so the message outlives this process without becoming a zombie.
-    const pid_t child = fork();
-    if (child == 0) {
-        if (fork() == 0) {
-            char *arguments[] = {sReporter, const_cast<char *>("--show-message"),
-                                 const_cast<char *>(written ? "written" : "not-written"),
-                                 const_cast<char *>(logPath), sApplication, nullptr};
-            execve(sReporter, arguments, environ);
-        }
-        _exit(0);
-    }
-    if (child > 0) {
-        while (waitpid(child, nullptr, 0) < 0) {
-        }
+    // Not waited for: the message stays up after this process has ended, and the
+    // system reaps it then.
+    char *arguments[] = {sReporter, const_cast<char *>("--show-message"),
+                         const_cast<char *>(written ? "written" : "not-written"),
+                         const_cast<char *>(logPath), sApplication, nullptr};
+    if (vfork() == 0) {
+        execve(sReporter, arguments, environ);
+        _exit(127);
     }
 }
 
