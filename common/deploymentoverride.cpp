@@ -51,8 +51,14 @@ const DeploymentOverride &DeploymentOverride::instance()
             qWarning().noquote() << "Deployment file" << path << "not used:" << loaded.errorText();
             return loaded;
         }
+        // Each module that links this one reads the file; a CA is added once.
         QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-        configuration.setCaCertificates(configuration.caCertificates() + loaded.caCertificates());
+        QList<QSslCertificate> authorities = configuration.caCertificates();
+        for (const QSslCertificate &certificate : loaded.caCertificates()) {
+            if (!authorities.contains(certificate))
+                authorities.append(certificate);
+        }
+        configuration.setCaCertificates(authorities);
         QSslConfiguration::setDefaultConfiguration(configuration);
         qInfo().noquote() << "Using the deployment of" << path;
         return loaded;

@@ -1,0 +1,540 @@
+#include "globalmanager.h"
+
+#include "deploymenthosts.h"
+#include "deploymentoverride.h"
+#include "qtovcoreapiframework.h"
+#include "settings.h"
+
+#include <QDebug>
+#include <QNetworkReply>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+
+const QString serviceSlug = QStringLiteral("otv");
+
+struct ColourProfile {
+    const char *text;
+    int colorSpace;  // the player's colour space number
+};
+
+// Colour profiles offered for a feed and the player colour space of each.
+const ColourProfile colourProfiles[] = {
+    {"Auto", 0}, {"SDR Rec.709 Gamma", 4}, {"SDR Rec.2020 Gamma", 6},
+    {"HDR P3-D65 PQ", 7}, {"HDR Rec.2020 PQ", 8}, {"HDR Rec.2020 HLG", 9},
+};
+const char *const colourRanges[] = {"Auto", "Legal", "Full"};
+
+} // namespace
+
+GlobalManager *GlobalManager::sharedInstance()
+{
+    static GlobalManager *instance = new GlobalManager();
+    return instance;
+}
+
+GlobalManager::GlobalManager()
+    : m_companySlug(Settings::sharedInstance()->getCompanySlug())
+    , accessManager(new QNetworkAccessManager(this))
+    , archivesMarkedInWorkspaces(Settings::sharedInstance()->loadArchivesMarkedInWorkspaces())
+    , recentlyViewed(Settings::sharedInstance()->loadArchiveInWorkspaceViewDate())
+{
+}
+
+// ---- Signed-in state and selection -------------------------------------------------
+
+void GlobalManager::setFramework(QtOVCoreAPIFramework *framework)
+{
+    m_framework = framework;
+}
+
+void GlobalManager::setCompanyShares(const QMap<QString, QVector<CompanyShare> > &shares)
+{
+    m_companyShares = shares;
+}
+
+void GlobalManager::loadCompanyShares()
+{
+    if (!m_framework) {
+        qWarning() << "NO FRAMEWORK";
+        return;
+    }
+    disconnect(m_sharesConnection);
+    m_sharesConnection = connect(m_framework, &QtOVCoreAPIFramework::companySharesGotten, this,
+        [this](const QMap<QString, QVector<CompanyShare> > &shares, const QString &error) {
+            if (error.isEmpty())
+                m_companyShares = shares;
+            emit companySharesLoadedWithError(error);
+        });
+    m_framework->getCompanyShares(serviceSlug);
+}
+
+void GlobalManager::setCompanySlug(const QString &slug)
+{
+    m_companySlug = slug;
+    Settings::sharedInstance()->setCompanySlug(slug);
+}
+
+QString GlobalManager::currentCompanyName() const
+{
+    for (const QVector<CompanyShare> &shares : m_companyShares) {
+        for (const CompanyShare &share : shares) {
+            if (share.companySlug == m_companySlug)
+                return share.companyName;
+        }
+    }
+    return QString();
+}
+
+void GlobalManager::setSharedWorkspaces(const QVector<SharedWorkspace> &workspaces)
+{
+    m_sharedWorkspaces = workspaces;
+    for (const SharedWorkspace &workspace : workspaces)
+        loadArchiveImages(workspace.name);
+}
+
+void GlobalManager::loadAllSharedSources()
+{
+    if (m_companySlug.isEmpty()) {
+        emit sharedSourcesLoadedWithError(QStringLiteral("No company selected"));
+        return;
+    }
+    if (!m_framework) {
+        qWarning() << "NO FRAMEWORK";
+        return;
+    }
+    disconnect(m_workspacesConnection);
+    m_workspacesConnection = connect(m_framework, &QtOVCoreAPIFramework::gotSharedWorkspaces, this,
+        [this](const QVector<SharedWorkspace> &workspaces, const QString &error) {
+            setSharedWorkspaces(workspaces);
+            emit sharedSourcesLoadedWithError(error);
+        });
+    m_framework->getSharedWorkspaces(m_companySlug, serviceSlug);
+}
+
+void GlobalManager::setSharedStream(const SharedStream &stream)
+{
+    m_sharedStream = stream;
+    if (stream.id.isEmpty())
+        return;
+    Settings *settings = Settings::sharedInstance();
+    settings->setSharedStreamID(stream.id);
+    settings->setSelectedStream(stream.name);
+    settings->setDevice(stream.name);
+    settings->setPlayingArchive(false);
+}
+
+void GlobalManager::setArchive(const Archive &archive)
+{
+    m_archive = archive;
+    if (archive.id.isEmpty())
+        return;
+    Settings *settings = Settings::sharedInstance();
+    settings->setSharedStreamID(archive.id);
+    settings->setSelectedStream(archive.name);
+    settings->setDevice(archive.name);
+    settings->setPlayingArchive(true);
+}
+
+bool GlobalManager::isPlayingArchive() const
+{
+    return Settings::sharedInstance()->getPlayingArchive();
+}
+
+void GlobalManager::clearAll()
+{
+    Settings *settings = Settings::sharedInstance();
+    settings->setAuthToken(QString());
+    settings->setDevice(QString());
+    settings->setSelectedStream(QString());
+    settings->setSharedStreamID(QString());
+    settings->setSharedWorkspaceID(QString());
+    settings->setSelectedStreamUrl(QString());
+    settings->setPlayingArchive(false);
+    setSharedStream(SharedStream());
+    setSharedWorkspaces({});
+    setCompanyShares({});
+    setCompanySlug(QString());
+    setArchive(Archive());
+}
+
+// ---- Catalogue views -------------------------------------------------------------------
+
+QVector<Camera> GlobalManager::getSharedCamerasForSpace(const SharedWorkspace &workspace,
+                                                        bool filterEmptyCameras) const
+{
+    QVector<Camera> cameras;
+    QSet<QString> taken;
+    for (const Camera &camera : workspace.sharedCameras) {
+        if (taken.contains(camera.id) || (filterEmptyCameras && !camera.hasStream()))
+            continue;
+        taken.insert(camera.id);
+        cameras.append(camera);
+    }
+    return cameras;
+}
+
+QVector<Camera> GlobalManager::getAllSharedCameras() const
+{
+    QVector<Camera> cameras;
+    for (const SharedWorkspace &workspace : m_sharedWorkspaces)
+        cameras += getSharedCamerasForSpace(workspace, false);
+    return cameras;
+}
+
+QVector<SharedStream> GlobalManager::getAllSharedSources() const
+{
+    QVector<SharedStream> streams;
+    QSet<QString> taken;
+    for (const SharedWorkspace &workspace : m_sharedWorkspaces) {
+        for (const SharedStream &stream : workspace.sharedStreams) {
+            if (!taken.contains(stream.id)) {
+                taken.insert(stream.id);
+                streams.append(stream);
+            }
+        }
+    }
+    return streams;
+}
+
+QVector<Archive> GlobalManager::getAllSharedArchives() const
+{
+    QVector<Archive> archives;
+    QSet<QString> taken;
+    for (const SharedWorkspace &workspace : m_sharedWorkspaces) {
+        for (const Archive &archive : workspace.sharedRecords) {
+            if (!taken.contains(archive.id)) {
+                taken.insert(archive.id);
+                archives.append(archive);
+            }
+        }
+    }
+    return archives;
+}
+
+void GlobalManager::loadAllSharedArchives(const SharedWorkspace &workspace, const QVector<QString> &cameraIds,
+                                          int offset, const QDate &firstDate, const QDate &lastDate)
+{
+    if (!m_framework) {
+        qWarning() << "NO FRAMEWORK";
+        return;
+    }
+    disconnect(m_archivesConnection);
+    m_archivesConnection = connect(m_framework, &QtOVCoreAPIFramework::gotSharedArchives, this,
+                                   &GlobalManager::gotSharedArchives);
+    const QVector<QDate> dates = firstDate.isValid() && lastDate.isValid() ? QVector<QDate>{firstDate, lastDate}
+                                                                           : QVector<QDate>();
+    m_framework->getSharedArchives(m_companySlug, workspace.id, 10, offset, {}, dates, cameraIds);
+}
+
+// ---- Images --------------------------------------------------------------------------------
+
+void GlobalManager::loadImage(const QUrl &url)
+{
+    const auto cached = imageCache.constFind(url);
+    if (cached != imageCache.constEnd()) {
+        emit loadedImageForUrl(url, cached.value());
+        return;
+    }
+    QNetworkRequest request(url);
+    DeploymentOverride::instance().prepare(request);
+    QNetworkReply *reply = accessManager->get(request);
+    connect(reply, &QNetworkReply::finished, this, [this, reply, url] {
+        reply->deleteLater();
+        if (reply->error() != QNetworkReply::NoError) {
+            // Not cached: the next request for the address tries again.
+            if (reply->error() == QNetworkReply::ConnectionRefusedError)
+                qWarning() << "Request failed. Try checking your network connectivity";
+            else
+                qWarning() << reply->error();
+            return;
+        }
+        const QImage image = QImage::fromData(reply->readAll(), "jpg");
+        imageCache.insert(url, image);
+        emit loadedImageForUrl(url, image);
+    });
+}
+
+void GlobalManager::loadPreview(const Archive &archive)
+{
+    const QUrl previewUrl(archive.previewUrl);
+    const QString id = archive.id;
+    connect(this, &GlobalManager::loadedImageForUrl, this, [this, previewUrl, id](const QUrl &url, const QImage &image) {
+        if (url == previewUrl)
+            emit archivePreviewLoadedForId(id, image.copy());
+    });
+    loadImage(previewUrl);
+}
+
+void GlobalManager::loadArchiveImages(const QString &workspaceName)
+{
+    for (const SharedWorkspace &workspace : qAsConst(m_sharedWorkspaces)) {
+        if (workspace.name != workspaceName)
+            continue;
+        for (const Archive &archive : workspace.sharedRecords) {
+            if (archive.previewImage.isNull() && archive.extendedPreviewImage.isNull()
+                && archive.audioPreviewImage.isNull())
+                loadPreview(archive);
+        }
+        return;
+    }
+}
+
+void GlobalManager::loadCompanyImage(const QString &slug, int size, std::function<void(QImage)> callback)
+{
+    Q_UNUSED(size)
+    const QVector<CompanyShare> shares = m_companyShares.value(slug);
+    if (shares.isEmpty() || shares.first().companyImage.isEmpty()) {
+        callback(QImage());
+        return;
+    }
+    const bool staging = m_framework && m_framework->getServerEnvironment()
+        && m_framework->getServerEnvironment()->idEndpoint() == CoreStaging().idEndpoint();
+    const QString base = staging
+        ? QStringLiteral("https://%1:8443/api/v1.1").arg(DeploymentHosts::stagingIdentity())
+        : QStringLiteral("https://%1/api/v1.1").arg(DeploymentHosts::productionIdentity());
+    const QUrl imageUrl(QStringLiteral("%1/images/%2").arg(base, shares.first().companyImage));
+
+    auto *listener = new QObject(this);
+    connect(this, &GlobalManager::loadedImageForUrl, listener,
+            [imageUrl, callback, listener](const QUrl &url, const QImage &image) {
+                if (url != imageUrl)
+                    return;
+                // A round picture: the centred square, filled into a circle.
+                const QImage source = image.convertToFormat(QImage::Format_ARGB32);
+                const int side = qMin(source.width(), source.height());
+                QImage round(side, side, QImage::Format_ARGB32);
+                round.fill(Qt::transparent);
+                if (side > 0) {
+                    const QImage square = source.copy((source.width() - side) / 2, (source.height() - side) / 2, side, side);
+                    QPainter painter(&round);
+                    painter.setRenderHint(QPainter::Antialiasing);
+                    painter.setPen(Qt::NoPen);
+                    painter.setBrush(QBrush(square));
+                    painter.drawEllipse(0, 0, side, side);
+                }
+                callback(round);
+                listener->deleteLater();
+            });
+    loadImage(imageUrl);
+}
+
+// ---- Marked and recently viewed recordings ----------------------------------------------
+
+void GlobalManager::markArchiveInWorkspace(const Archive &archive, const SharedWorkspace &workspace)
+{
+    archivesMarkedInWorkspaces[workspace.id].insert(archive.id);
+    Settings::sharedInstance()->saveMarkedRecordings(archivesMarkedInWorkspaces);
+}
+
+void GlobalManager::unmarkArchiveInWorkspace(const Archive &archive, const SharedWorkspace &workspace)
+{
+    archivesMarkedInWorkspaces[workspace.id].remove(archive.id);
+    Settings::sharedInstance()->saveMarkedRecordings(archivesMarkedInWorkspaces);
+}
+
+bool GlobalManager::isArchiveMarkedInWorkspace(const Archive &archive, const SharedWorkspace &workspace) const
+{
+    return archivesMarkedInWorkspaces.value(workspace.id).contains(archive.id);
+}
+
+QVector<Archive> GlobalManager::getAllMarkedArchives(const SharedWorkspace &workspace) const
+{
+    const QSet<QString> marked = archivesMarkedInWorkspaces.value(workspace.id);
+    QVector<Archive> archives;
+    for (const Archive &archive : workspace.sharedRecords) {
+        if (marked.contains(archive.id))
+            archives.append(archive);
+    }
+    return archives;
+}
+
+void GlobalManager::setArchiveViewedInWorkspace(const Archive &archive, const SharedWorkspace &workspace)
+{
+    QVector<Archive> viewed = recentlyViewed.value(workspace.id);
+    for (int i = 0; i < viewed.size(); ++i) {
+        if (viewed.at(i).id == archive.id) {
+            viewed.removeAt(i);
+            break;
+        }
+    }
+    viewed.prepend(archive);
+    while (viewed.size() > 10)
+        viewed.removeLast();
+    recentlyViewed.insert(workspace.id, viewed);
+    Settings::sharedInstance()->saveRecentlyViewed(recentlyViewed);
+}
+
+QVector<Archive> GlobalManager::getAllRecentlyViewedArchives(const SharedWorkspace &workspace) const
+{
+    return recentlyViewed.value(workspace.id).mid(0, 10);
+}
+
+// ---- Player settings and colour tables ----------------------------------------------------
+
+PlayerSettings GlobalManager::getPlayerSettings(const SharedWorkspace &workspace, const QString &streamId) const
+{
+    return Settings::sharedInstance()->getPlayerSettings(workspace, streamId);
+}
+
+void GlobalManager::setPlayerSettings(const SharedWorkspace &workspace, const QString &streamId,
+                                      const PlayerSettings &settings)
+{
+    Settings::sharedInstance()->setPlayerSettings(workspace, streamId, settings);
+    emit playerSettingsChanged(workspace, streamId, settings);
+}
+
+int GlobalManager::numColorSpaces()
+{
+    return int(std::size(colourProfiles));
+}
+
+QString GlobalManager::colorSpaceText(int index)
+{
+    // Outside the table (a stored or mistaken number) reads as the first entry.
+    return QString::fromLatin1(colourProfiles[index >= 0 && index < numColorSpaces() ? index : 0].text);
+}
+
+int GlobalManager::colorSpaceForProfile(int profile)
+{
+    return profile >= 0 && profile < numColorSpaces() ? colourProfiles[profile].colorSpace : 0;
+}
+
+int GlobalManager::numColorRanges()
+{
+    return int(std::size(colourRanges));
+}
+
+QString GlobalManager::colorRangeText(int index)
+{
+    return QString::fromLatin1(colourRanges[index >= 0 && index < numColorRanges() ? index : 0]);
+}
+
+int GlobalManager::colorRangeForIndex(int index)
+{
+    return index == 0 || index == 1 ? index : 2;
+}
+
+// ---- Share permissions ---------------------------------------------------------------------------
+
+bool GlobalManager::sharePermission(bool CompanyShare::*flag, bool logRefusals) const
+{
+    const auto refuse = [logRefusals](const char *why) {
+        if (logRefusals)
+            qWarning().noquote() << why;
+        return false;
+    };
+    if (m_companySlug.isEmpty())
+        return refuse("No company slug!");
+    const QString shareId = Settings::sharedInstance()->getSharedWorkspaceID();
+    if (shareId.isEmpty())
+        return refuse("No workspace id!");
+    if (m_companyShares.isEmpty())
+        return refuse("No company shares!");
+    if (!m_companyShares.contains(m_companySlug))
+        return refuse("Shares don't contain slug!");
+    for (const CompanyShare &share : m_companyShares.value(m_companySlug)) {
+        if (share.shareId == shareId)
+            return share.*flag;
+    }
+    return false;
+}
+
+bool GlobalManager::shouldShowEmailOverlay() const
+{
+    return sharePermission(&CompanyShare::userNameOverlay, false);
+}
+
+bool GlobalManager::shouldShowTextChat() const
+{
+    return sharePermission(&CompanyShare::textChatEnabled, true);
+}
+
+bool GlobalManager::shouldShowVoiceChat() const
+{
+    return sharePermission(&CompanyShare::voiceChatEnabled, true);
+}
+
+bool GlobalManager::voiceChatOnlyListenAllowed() const
+{
+    return sharePermission(&CompanyShare::onlyListenAllowed, false);
+}
+
+bool GlobalManager::textChatOnlyReadAllowed() const
+{
+    return sharePermission(&CompanyShare::onlyReadAllowed, false);
+}
+
+// ---- Realtime snapshots -------------------------------------------------------------------------
+
+QUrl GlobalManager::getSocketIoBaseUrl() const
+{
+    ServerEnvironment *environment = m_framework ? m_framework->getServerEnvironment() : nullptr;
+    const QUrl current = environment ? environment->restEndpoint() : CoreProduction().restEndpoint();
+    QString host = DeploymentHosts::productionRealtime();
+    int port = 443;
+    if (current == CoreStaging().restEndpoint()) {
+        host = DeploymentHosts::stagingCore();
+    } else if (current == OVTVStaging().restEndpoint()) {
+        host = DeploymentHosts::productStaging();
+        port = 9443;
+    } else if (current == OVTVDev().restEndpoint()) {
+        host = DeploymentHosts::developmentCore();
+        port = 9443;
+    }
+    QUrl url;
+    url.setScheme(QStringLiteral("https"));
+    url.setHost(host);
+    url.setPort(port);
+    url.setPath(QStringLiteral("/socket.io"));
+    return url;
+}
+
+void GlobalManager::startUpdatingSnapshots()
+{
+    if (!m_framework) {
+        qWarning() << "NO FRAMEWORK";
+        return;
+    }
+    m_framework->enableSIODebug();
+    m_framework->connectSIO(getSocketIoBaseUrl().toString(), m_companySlug);
+    m_framework->addPrintSIOHandler();
+    disconnect(m_previewConnection);
+    m_previewConnection = connect(m_framework, &QtOVCoreAPIFramework::encoderPreviewUpdated, this,
+                                  &GlobalManager::encoderPreviewUpdated);
+    for (const Camera &camera : getAllSharedCameras()) {
+        if (!camera.encoderSid.isEmpty())
+            m_framework->updateEncoderPreview(camera.encoderSid);
+    }
+    m_framework->setConnectionStatusHandler(m_connHandler);
+}
+
+void GlobalManager::encoderPreviewUpdated(QString sid, QByteArray data)
+{
+    const QByteArray picture = QByteArray::fromBase64(data);
+    for (SharedWorkspace &workspace : m_sharedWorkspaces) {
+        for (Camera &camera : workspace.sharedCameras) {
+            if (camera.encoderSid == sid) {
+                camera.sharedStream.previewImage = picture;
+                emit updatedSnapshot(camera);
+                break;
+            }
+        }
+    }
+}
+
+void GlobalManager::stopUpdatingSnapshots()
+{
+    if (!m_framework)
+        return;
+    for (const Camera &camera : getAllSharedCameras())
+        m_framework->stopEncoderPreview(camera.encoderSid);
+    disconnectSIO();
+}
+
+void GlobalManager::disconnectSIO()
+{
+    m_framework->setConnectionStatusHandler([](bool) {});
+    m_framework->disconnectSIO();
+}
