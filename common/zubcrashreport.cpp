@@ -11,6 +11,7 @@
 #include <cstring>
 #include <execinfo.h>
 #include <fcntl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <ucontext.h>
 #include <unistd.h>
@@ -74,6 +75,14 @@ void programCounter(void *context, unsigned long long *pc, unsigned long long *s
     *pc = 0;
     *sp = 0;
 #endif
+}
+
+// A copy of this process that will only exec: the bare system call, because the
+// C library's fork() first takes the allocator's locks, which the crash may hold,
+// and vfork() shares the stack the handler is running on.
+pid_t spawnProcess()
+{
+    return static_cast<pid_t>(syscall(SYS_clone, SIGCHLD, nullptr, nullptr, nullptr, nullptr));
 }
 
 void onFatalSignal(int signal, siginfo_t *info, void *context)
@@ -150,14 +159,13 @@ void onFatalSignal(int signal, siginfo_t *info, void *context)
     }
     arguments[n] = nullptr;
 
-    // The reporter writes the log and answers with its path on a pipe. vfork():
-    // fork() would wait for the allocator's locks, which the crash may hold.
+    // The reporter writes the log and answers with its path on a pipe.
     static char path[textSize];
     path[0] = '\0';
     bool written = false;
     int channel[2];
     if (pipe(channel) == 0) {
-        const pid_t child = vfork();
+        const pid_t child = spawnProcess();
         if (child == 0) {
             close(channel[0]);
             dup2(channel[1], STDOUT_FILENO);
@@ -272,7 +280,7 @@ void showCrashMessage(const char *logPath, bool written)
     char *arguments[] = {sReporter, const_cast<char *>("--show-message"),
                          const_cast<char *>(written ? "written" : "not-written"),
                          const_cast<char *>(logPath), sApplication, nullptr};
-    if (vfork() == 0) {
+    if (spawnProcess() == 0) {
         execve(sReporter, arguments, environ);
         _exit(127);
     }
