@@ -1,12 +1,19 @@
 // Shared widgets in a real window: the loading animation's dot sequence, the
 // dot's painting, the header's size, and a screenshot of them for a person to
 // look at (written to the build folder as a test artefact).
+#include "appbutton.h"
+#include "applineedit.h"
+#include "apptoolbutton.h"
 #include "dotwidget.h"
+#include "filterbutton.h"
+#include "helpers.h"
+#include "progresslabel.h"
 #include "headerwidget.h"
 #include "loadingwidget.h"
 #include "theme.h"
 
 #include <QDir>
+#include <QPainter>
 #include <QHBoxLayout>
 #include <QSignalSpy>
 #include <QVBoxLayout>
@@ -22,6 +29,13 @@ private slots:
     void dotPaints();
     void headerSize();
     void themeColoursInStyleSheets();
+    void appLineEditLooks();
+    void buttons();
+    void toolButtonTint();
+    void progressLabelHoverLine();
+    void emailCheck_data();
+    void emailCheck();
+    void versionTexts();
     void screenshot();
 };
 
@@ -96,6 +110,128 @@ void TestSharedWidgets::themeColoursInStyleSheets()
     QCOMPARE(Theme::mainFont(10).weight(), int(QFont::Normal));
 }
 
+void TestSharedWidgets::appLineEditLooks()
+{
+    const QString idle = "border-radius: 8px; border: 1px solid #000000; color: #ffffff; background-color: #000000;";
+    const QString editing = "border-radius: 8px; border: 1px solid #2a343a; color: #ffffff; background-color: #000000;";
+    const QString error = "border-radius: 8px; border: 1px solid #d31212; color: #ffffff; background-color: #000000;";
+    QWidget window;
+    auto *field = new AppLineEdit(&window);
+    QCOMPARE(field->styleSheet(), idle);
+    QCOMPARE(field->textMargins(), QMargins(12, 0, 12, 0));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // No window manager runs under the virtual display, so the window never
+    // becomes active; the focus changes are delivered as the events they are.
+    QFocusEvent focusIn(QEvent::FocusIn, Qt::MouseFocusReason);
+    QFocusEvent focusOut(QEvent::FocusOut, Qt::MouseFocusReason);
+
+    QApplication::sendEvent(field, &focusIn);
+    QCOMPARE(field->styleSheet(), editing);
+    field->setError(true);
+    QCOMPARE(field->styleSheet(), error);
+    // An error look lasts until the focus changes.
+    QApplication::sendEvent(field, &focusOut);
+    QCOMPARE(field->styleSheet(), idle);
+    field->setError(true);
+    field->setError(false);
+    QCOMPARE(field->styleSheet(), idle);
+    field->beginEditing();
+    QCOMPARE(field->styleSheet(), editing);
+    field->endEditing();
+    QCOMPARE(field->styleSheet(), idle);
+}
+
+void TestSharedWidgets::buttons()
+{
+    AppButton button;
+    QCOMPARE(button.styleSheet(), QString("border-radius: 8px; border: none; color: #ffffff; background-color: #f04e23;"));
+    QVERIFY(button.autoFillBackground());
+    QCOMPARE(button.font().weight(), int(QFont::Bold));
+
+    FilterButton filter;
+    QVERIFY(!filter.isHighlighted());
+    QVERIFY(filter.styleSheet().contains("border: 2px solid rgba(255, 255, 255, 51)"));
+    filter.setHighlighted(true);
+    QCOMPARE(filter.styleSheet(), QString("padding: 8px; border-radius: 4px; border: 2px solid #f04e23; color: white; "
+                                          "background-color: rgba(240, 78, 35, 51);"));
+}
+
+void TestSharedWidgets::toolButtonTint()
+{
+    QPixmap shape(16, 16);
+    shape.fill(Qt::transparent);
+    {
+        QPainter painter(&shape);
+        painter.fillRect(4, 4, 8, 8, Qt::black);
+    }
+    AppToolButton button;
+    button.setIconSize(QSize(16, 16));
+    button.setSourceIcon(QIcon(shape));
+    const auto pixelAt = [&button](int x, int y) { return button.icon().pixmap(16, 16).toImage().pixelColor(x, y); };
+    QCOMPARE(pixelAt(8, 8), QColor(Qt::white));
+    QCOMPARE(pixelAt(1, 1).alpha(), 0);  // the shape is kept
+    QCOMPARE(button.styleSheet(), QString("border-radius: 8px; background-color: transparent;"));
+    button.setSelected(true);
+    QVERIFY(button.isSelected());
+    QCOMPARE(pixelAt(8, 8), Theme::appOrange);
+    QCOMPARE(button.styleSheet(), QString("border-radius: 8px; background-color: rgba(240, 78, 35, 20%);"));
+    button.setSelectedColor(QColor(0, 0, 255));
+    QCOMPARE(pixelAt(8, 8), QColor(0, 0, 255));
+}
+
+void TestSharedWidgets::progressLabelHoverLine()
+{
+    QWidget cell;
+    auto *label = new ProgressLabel(&cell);
+    label->setGeometry(0, 0, 100, 20);
+    QPixmap strip(100, 20);
+    strip.fill(Qt::black);
+    label->setPixmap(strip);
+    QCOMPARE(label->pixmap(Qt::ReturnByValue).toImage().pixelColor(30, 10), QColor(Qt::black));
+
+    label->beginHovering();
+    label->hover(30);
+    label->setPixmap(strip);  // the line follows with the next picture
+    QCOMPARE(label->pixmap(Qt::ReturnByValue).toImage().pixelColor(30, 10), QColor(0, 255, 0));
+    QCOMPARE(label->pixmap(Qt::ReturnByValue).toImage().pixelColor(60, 10), QColor(Qt::black));
+
+    // An empty picture keeps the one on screen.
+    label->setPixmap(QPixmap());
+    QCOMPARE(label->pixmap(Qt::ReturnByValue).toImage().pixelColor(30, 10), QColor(0, 255, 0));
+
+    label->endHovering();
+    label->setPixmap(strip);
+    QCOMPARE(label->pixmap(Qt::ReturnByValue).toImage().pixelColor(30, 10), QColor(Qt::black));
+}
+
+void TestSharedWidgets::emailCheck_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("plain") << "ann@orvane.tv" << true;
+    QTest::newRow("plus and dots") << "ann.lee+tv@mail.orvane.tv" << true;
+    QTest::newRow("words around it") << "mail me at ann@orvane.tv today" << true;
+    QTest::newRow("no at sign") << "ann.orvane.tv" << false;
+    QTest::newRow("one-letter top level") << "ann@orvane.t" << false;
+    QTest::newRow("no dot after the at sign") << "ann@localhost" << false;
+    QTest::newRow("empty") << "" << false;
+}
+
+void TestSharedWidgets::emailCheck()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QCOMPARE(Helpers::isValidEmail(text), valid);
+}
+
+void TestSharedWidgets::versionTexts()
+{
+    QCOMPARE(Helpers::getVersion(), QString("1.0.1"));
+    QCOMPARE(Helpers::getBuild(), QString("42"));
+    QCOMPARE(Helpers::getFullVersion(), QString("1.0.1 (42)"));
+}
+
 void TestSharedWidgets::screenshot()
 {
     QWidget window;
@@ -114,7 +250,28 @@ void TestSharedWidgets::screenshot()
         dots->addWidget(dot);
     }
     column->addLayout(dots);
-    window.resize(420, 420);
+    auto *button = new AppButton(&window);
+    button->setText("Sign in");
+    button->setMinimumHeight(40);
+    column->addWidget(button);
+    auto *field = new AppLineEdit(&window);
+    field->setPlaceholderText("E-mail");
+    field->setMinimumHeight(40);
+    column->addWidget(field);
+    auto *failed = new AppLineEdit(&window);
+    failed->setText("not an address");
+    failed->setMinimumHeight(40);
+    failed->setError(true);
+    column->addWidget(failed);
+    auto *filters = new QHBoxLayout;
+    for (bool lit : {true, false}) {
+        auto *filter = new FilterButton(&window);
+        filter->setText(lit ? "All cameras" : "Today");
+        filter->setHighlighted(lit);
+        filters->addWidget(filter);
+    }
+    column->addLayout(filters);
+    window.resize(420, 640);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     const QPixmap picture = window.grab();

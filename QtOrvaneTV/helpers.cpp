@@ -1,0 +1,77 @@
+#include "helpers.h"
+
+#include <QFile>
+#include <QMessageBox>
+#include <QRegularExpression>
+
+// The resources live in a static library; they are registered on first use.
+// (Q_INIT_RESOURCE must stand outside any namespace.)
+static void registerViewerResources()
+{
+    Q_INIT_RESOURCE(viewer);
+}
+
+namespace {
+
+void initResources()
+{
+    static const bool registered = [] {
+        registerViewerResources();
+        return true;
+    }();
+    Q_UNUSED(registered)
+}
+
+QString firstLine(const QString &path)
+{
+    initResources();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        Helpers::showAlert(nullptr, QStringLiteral("Error reading file"), file.errorString());
+        return QString();
+    }
+    return QString::fromUtf8(file.readLine()).trimmed();
+}
+
+} // namespace
+
+namespace Helpers {
+
+QString getVersion()
+{
+    return firstLine(QStringLiteral(":/VERSION.txt"));
+}
+
+QString getBuild()
+{
+    return firstLine(QStringLiteral(":/BUILD.txt"));
+}
+
+QString getFullVersion()
+{
+    const QString version = getVersion();
+    const QString build = getBuild();
+    if (version.isEmpty())
+        return QString();
+    if (build.isEmpty())
+        return version;
+    return QStringLiteral("%1 (%2)").arg(version, build);
+}
+
+bool isValidEmail(const QString &text)
+{
+    static const QRegularExpression email(QStringLiteral("[A-Z0-9a-z._%+-]+@[A-Za-z0-9.-]+\\.[A-Za-z]{2,64}"));
+    return email.match(text).hasMatch();
+}
+
+void showAlert(QWidget *parent, const QString &title, const QString &message, std::function<void()> callback)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(QStringLiteral("Orvane TV"));
+    box.setText(title);
+    box.setInformativeText(message);
+    if (box.exec() == QMessageBox::Ok && callback)
+        callback();
+}
+
+} // namespace Helpers
