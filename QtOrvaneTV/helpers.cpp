@@ -9,22 +9,14 @@
 static void registerViewerResources()
 {
     Q_INIT_RESOURCE(viewer);
+    Q_INIT_RESOURCE(images);
 }
 
 namespace {
 
-void initResources()
-{
-    static const bool registered = [] {
-        registerViewerResources();
-        return true;
-    }();
-    Q_UNUSED(registered)
-}
-
 QString firstLine(const QString &path)
 {
-    initResources();
+    Helpers::initResources();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         Helpers::showAlert(nullptr, QStringLiteral("Error reading file"), file.errorString());
@@ -36,6 +28,15 @@ QString firstLine(const QString &path)
 } // namespace
 
 namespace Helpers {
+
+void initResources()
+{
+    static const bool registered = [] {
+        registerViewerResources();
+        return true;
+    }();
+    Q_UNUSED(registered)
+}
 
 QString getVersion()
 {

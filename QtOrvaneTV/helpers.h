@@ -18,6 +18,8 @@ QString getFullVersion();
 bool isValidEmail(const QString &text);
 void showAlert(QWidget *parent, const QString &title, const QString &message,
                std::function<void()> callback = [] {});
+// Registers the viewer's resources (texts and images); safe to call repeatedly.
+void initResources();
 
 } // namespace Helpers
 

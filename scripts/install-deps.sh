@@ -11,6 +11,7 @@ packages=(
   qtbase5-dev        # Qt Core, Network, Gui, Test: the client library and its tests
   qtbase5-dev-tools  # moc and the other Qt build tools
   libqt5websockets5-dev # the realtime channel's WebSocket transport
+  libqt5svg5-dev     # renders the SVG sources of the viewer's images at build time
   xvfb               # virtual X display the test suites run under
   xauth              # xvfb-run needs it to authorise the test clients
   libgl1-mesa-dri    # OpenGL in the virtual display, for the widget suites
