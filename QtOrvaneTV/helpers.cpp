@@ -10,6 +10,7 @@ static void registerViewerResources()
 {
     Q_INIT_RESOURCE(viewer);
     Q_INIT_RESOURCE(images);
+    Q_INIT_RESOURCE(fonts);
 }
 
 namespace {

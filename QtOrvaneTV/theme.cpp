@@ -1,5 +1,9 @@
 #include "theme.h"
 
+#include "helpers.h"
+
+#include <QFontDatabase>
+
 namespace Theme {
 
 const QColor mainBackground(0, 0, 0);
@@ -30,6 +34,22 @@ const QColor loadingDot(87, 99, 107);
 QString styleColor(const QColor &color)
 {
     return color.name(QColor::HexRgb);
+}
+
+void installFonts()
+{
+    Helpers::initResources();
+    QString family;
+    for (const char *face : {"Regular", "SemiBold", "Bold"}) {
+        const int id = QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/Inter-%1.otf").arg(QLatin1String(face)));
+        if (id >= 0 && family.isEmpty())
+            family = QFontDatabase::applicationFontFamilies(id).value(0);
+    }
+    if (family.isEmpty())
+        return;  // the platform's default font stands in
+    for (const char *name : {"HKGrotesk", "HK Grotesk", "HK Grotesk SemiBold", "HK Grotesk ExtraBold",
+                             "HK Grotesk Black", "HK Grotesk Legacy", "HK Grotesk SemiBold Legacy"})
+        QFont::insertSubstitution(QLatin1String(name), family);
 }
 
 QFont mainFont(int pointSize)

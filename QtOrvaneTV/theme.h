@@ -36,6 +36,10 @@ extern const QColor loadingDot;
 // A colour as style sheets take it: "#rrggbb", the alpha left out.
 QString styleColor(const QColor &color);
 
+// Makes the bundled stand-in font answer for every "HK Grotesk" family the
+// forms name. Call once at start-up, after the application object exists.
+void installFonts();
+
 QFont mainFont(int pointSize);
 QFont boldFont(int pointSize);
 

@@ -19,6 +19,7 @@ packages=(
   ffmpeg             # the local deployment's recordings and live encoders
   openssl            # the local deployment's certificate authority
   fonts-dejavu-core  # the clock burnt into the local deployment's test pictures
+  fonts-inter        # the OFL font that stands in for the viewer's "HK Grotesk" families
   ca-certificates    # the system's certificate authorities, beside the deployment's
   clang              # libFuzzer targets (scripts/fuzz.sh)
   libclang-rt-14-dev # the sanitizer and fuzzer runtimes clang links against

@@ -29,6 +29,7 @@ private slots:
     void dotPaints();
     void headerSize();
     void themeColoursInStyleSheets();
+    void standInFont();
     void appLineEditLooks();
     void buttons();
     void toolButtonTint();
@@ -108,6 +109,17 @@ void TestSharedWidgets::themeColoursInStyleSheets()
     QCOMPARE(Theme::mainFont(10).family(), QString("HKGrotesk"));
     QCOMPARE(Theme::boldFont(11).weight(), int(QFont::Bold));
     QCOMPARE(Theme::mainFont(10).weight(), int(QFont::Normal));
+}
+
+void TestSharedWidgets::standInFont()
+{
+    Theme::installFonts();
+    // Every family the forms name resolves to the bundled stand-in.
+    for (const QString &family : {QString("HKGrotesk"), QString("HK Grotesk"), QString("HK Grotesk SemiBold")}) {
+        const QFontInfo info(QFont(family, 11));
+        QCOMPARE(info.family(), QString("Inter"));
+    }
+    QCOMPARE(QFontInfo(Theme::boldFont(11)).family(), QString("Inter"));
 }
 
 void TestSharedWidgets::appLineEditLooks()
