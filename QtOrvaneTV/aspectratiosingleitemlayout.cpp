@@ -55,7 +55,12 @@ void AspectRatioSingleItemLayout::setGeometry(const QRect &rect)
     int height = availableHeight;
     int width = int(availableHeight * m_aspectRatio);
     const Qt::Alignment alignment = this->alignment();
-    QWidget *target = m_item->widget();
+    const auto place = [this](const QRect &geometry) {
+        if (QWidget *target = m_item->widget())
+            target->setGeometry(geometry);
+        else
+            m_item->setGeometry(geometry);
+    };
     if (availableWidth < width) {
         // Too wide: full width, placed vertically.
         width = availableWidth;
@@ -65,22 +70,14 @@ void AspectRatioSingleItemLayout::setGeometry(const QRect &rect)
             y = m;
         else if (alignment & Qt::AlignBottom)
             y = rect.height() - m - height;
-        const QRect geometry(rect.x() + m, rect.y() + y, width, height);
-        if (target)
-            target->setGeometry(geometry);
-        else
-            m_item->setGeometry(geometry);
+        place(QRect(rect.x() + m, rect.y() + y, width, height));
     } else {
         int x = m + (availableWidth - width) / 2;
         if (alignment & Qt::AlignLeft)
             x = m;
         else if (alignment & Qt::AlignRight)
             x = rect.width() - m - width;
-        const QRect geometry(rect.x() + x, rect.y() + m, width, height);
-        if (target)
-            target->setGeometry(geometry);
-        else
-            m_item->setGeometry(geometry);
+        place(QRect(rect.x() + x, rect.y() + m, width, height));
     }
 }
 

@@ -183,34 +183,35 @@ QVector<Camera> GlobalManager::getAllSharedCameras() const
     return cameras;
 }
 
-QVector<SharedStream> GlobalManager::getAllSharedSources() const
+namespace {
+
+// The items of every workspace in order, each id taken once (first one wins).
+template <typename Item>
+QVector<Item> uniqueById(const QVector<SharedWorkspace> &workspaces, QVector<Item> SharedWorkspace::*items)
 {
-    QVector<SharedStream> streams;
+    QVector<Item> result;
     QSet<QString> taken;
-    for (const SharedWorkspace &workspace : m_sharedWorkspaces) {
-        for (const SharedStream &stream : workspace.sharedStreams) {
-            if (!taken.contains(stream.id)) {
-                taken.insert(stream.id);
-                streams.append(stream);
+    for (const SharedWorkspace &workspace : workspaces) {
+        for (const Item &item : workspace.*items) {
+            if (!taken.contains(item.id)) {
+                taken.insert(item.id);
+                result.append(item);
             }
         }
     }
-    return streams;
+    return result;
+}
+
+} // namespace
+
+QVector<SharedStream> GlobalManager::getAllSharedSources() const
+{
+    return uniqueById(m_sharedWorkspaces, &SharedWorkspace::sharedStreams);
 }
 
 QVector<Archive> GlobalManager::getAllSharedArchives() const
 {
-    QVector<Archive> archives;
-    QSet<QString> taken;
-    for (const SharedWorkspace &workspace : m_sharedWorkspaces) {
-        for (const Archive &archive : workspace.sharedRecords) {
-            if (!taken.contains(archive.id)) {
-                taken.insert(archive.id);
-                archives.append(archive);
-            }
-        }
-    }
-    return archives;
+    return uniqueById(m_sharedWorkspaces, &SharedWorkspace::sharedRecords);
 }
 
 void GlobalManager::loadAllSharedArchives(const SharedWorkspace &workspace, const QVector<QString> &cameraIds,
