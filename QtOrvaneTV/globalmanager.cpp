@@ -116,25 +116,25 @@ void GlobalManager::loadAllSharedSources()
 void GlobalManager::setSharedStream(const SharedStream &stream)
 {
     m_sharedStream = stream;
-    if (stream.id.isEmpty())
-        return;
-    Settings *settings = Settings::sharedInstance();
-    settings->setSharedStreamID(stream.id);
-    settings->setSelectedStream(stream.name);
-    settings->setDevice(stream.name);
-    settings->setPlayingArchive(false);
+    rememberPlaying(stream.id, stream.name, false);
 }
 
 void GlobalManager::setArchive(const Archive &archive)
 {
     m_archive = archive;
-    if (archive.id.isEmpty())
+    rememberPlaying(archive.id, archive.name, true);
+}
+
+// What is playing, kept in the store; an empty choice leaves the store alone.
+void GlobalManager::rememberPlaying(const QString &id, const QString &name, bool isArchive)
+{
+    if (id.isEmpty())
         return;
     Settings *settings = Settings::sharedInstance();
-    settings->setSharedStreamID(archive.id);
-    settings->setSelectedStream(archive.name);
-    settings->setDevice(archive.name);
-    settings->setPlayingArchive(true);
+    settings->setSharedStreamID(id);
+    settings->setSelectedStream(name);
+    settings->setDevice(name);
+    settings->setPlayingArchive(isArchive);
 }
 
 bool GlobalManager::isPlayingArchive() const

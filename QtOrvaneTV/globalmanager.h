@@ -121,6 +121,7 @@ public slots:
 private:
     GlobalManager();
     void disconnectSIO();
+    void rememberPlaying(const QString &id, const QString &name, bool isArchive);
     bool sharePermission(bool CompanyShare::*flag, bool logRefusals) const;
 
     QMap<QString, QVector<CompanyShare> > m_companyShares;

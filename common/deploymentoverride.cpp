@@ -69,7 +69,6 @@ const DeploymentOverride &DeploymentOverride::instance()
 DeploymentOverride DeploymentOverride::fromFile(const QString &path)
 {
     DeploymentOverride result;
-    result.m_filePath = path;
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {

@@ -31,7 +31,6 @@ public:
 
     bool isActive() const { return m_active; }
     QString errorText() const { return m_errorText; }
-    QString filePath() const { return m_filePath; }
 
     // The address that serves the URL (the URL itself when it is not routed).
     QUrl route(const QUrl &url) const;
@@ -49,7 +48,6 @@ public:
 private:
     bool m_active = false;
     QString m_errorText;
-    QString m_filePath;
     QHash<QString, QString> m_routes;  // "host:port" -> "host:port"
     QList<QSslCertificate> m_caCertificates;
     QStringList m_caFiles;

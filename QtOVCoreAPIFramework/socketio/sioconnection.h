@@ -52,7 +52,6 @@ public:
     void stop();
     void setDebugPrint(bool on) { m_debug = on; }
     void setPolicy(const ReconnectPolicy &policy) { m_policy = policy; }
-    bool isConnected() const { return m_state == State::Connected; }
 
     // The WebSocket address: only host and port of the given URL are used.
     static QUrl webSocketUrl(const QUrl &url, const QMap<QString, QString> &query);
