@@ -1,5 +1,7 @@
 #include "logredaction.h"
 
+#include <QRegularExpression>
+
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QSet>
@@ -38,6 +40,24 @@ QString redactedUrl(const QUrl &url)
     QUrl copy(url);
     copy.setQuery(masked.query(QUrl::FullyEncoded), QUrl::StrictMode);
     return copy.toString();
+}
+
+QString redactedAddressText(const QString &text)
+{
+    static const QRegularExpression item(QStringLiteral("([?&;])([A-Za-z_]+)=([^&\\s\"']*)"));
+    QString result;
+    int last = 0;
+    auto it = item.globalMatch(text);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        if (!isSecretKey(match.captured(2)))
+            continue;
+        result += text.midRef(last, match.capturedStart(3) - last);
+        result += mask();
+        last = match.capturedEnd(3);
+    }
+    result += text.midRef(last);
+    return result;
 }
 
 QString redactedText(const QString &text, const QUrl &url)

@@ -25,6 +25,12 @@ QString redactedUrl(const QUrl &url);
 // transport error description) by its redacted form.
 QString redactedText(const QString &text, const QUrl &url);
 
+// Free text (a player's log line, say) with the value of every secret query item
+// masked wherever an address appears in it: "name=value" after "?", "&" or ";".
+// Stream addresses are written without percent-encoding, so a value runs to the
+// next "&", white space or quote.
+QString redactedAddressText(const QString &text);
+
 // A JSON value with every secret member masked, at any depth.
 QJsonValue redactedJson(const QJsonValue &value);
 

@@ -16,7 +16,10 @@ packages=(
   xauth              # xvfb-run needs it to authorise the test clients
   libgl1-mesa-dri    # OpenGL in the virtual display, for the widget suites
   dbus               # a private session bus (dbus-run-session) for the display-keeper suite
+  libmpv-dev         # the player layer: mpv's client and OpenGL render API
   ffmpeg             # the local deployment's recordings and live encoders
+  libsrt-openssl-dev # the local deployment's SRT relay (compiled at its first start)
+  pkg-config         # finds libmpv and libsrt
   openssl            # the local deployment's certificate authority
   fonts-dejavu-core  # the clock burnt into the local deployment's test pictures
   fonts-inter        # the OFL font that stands in for the viewer's "HK Grotesk" families

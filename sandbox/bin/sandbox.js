@@ -17,6 +17,8 @@ const { Api } = require('../lib/api');
 const { ServiceServer } = require('../lib/server');
 const { Inspection } = require('../lib/inspection');
 const { Realtime, realtimeEndpoints } = require('../lib/realtime');
+const { LiveEncoders } = require('../lib/live');
+const { cameras: seededCameras } = require('../lib/seed');
 
 const USAGE = `Usage: sandbox.js [options]
   --state-dir DIR          generated certificates and media (default: sandbox/.state)
@@ -98,14 +100,21 @@ async function main() {
   const tls = await ensureCertificates(options.stateDir, endpoints.map((e) => e.split(':')[0]));
   const clips = await ensureMedia(options.stateDir, log);
 
-  // Live sources get their ports now; the encoders behind them join later.
+  // Every seeded live stream gets its ports and an encoder; offline ones stay silent.
   const liveSources = {};
-  for (const id of ['str-1', 'str-2', 'str-3', 'str-5', 'str-6', 'str-7', 'str-8']) {
+  const liveNames = {};
+  const offline = new Set();
+  for (const camera of seededCameras.filter((c) => c.stream)) {
+    const id = camera.stream.id || camera.stream.sid;
     liveSources[id] = {
       host: '127.0.0.1', tcpPort: await freePort('tcp'), srtPort: await freePort('udp'),
-      passphrase: `orvane-${id}-passphrase`,
+      secured: camera.stream.secured, passphrase: `orvane-${id}-passphrase`,
     };
+    liveNames[id] = camera.name;
+    if (camera.stream.status === 'offline') offline.add(id);
   }
+  const live = await LiveEncoders.create({ stateDir: options.stateDir, liveSources, names: liveNames, log });
+  await Promise.all([...live.streams.values()].filter((s) => !offline.has(s.id)).map((s) => s.start()));
 
   const seed = buildSeed({ mediaBase: `https://${hosts.recordingsMedia}:443/media`, clips, liveSources });
   const imageIds = [...new Set([...seed.companies.map((c) => c.image), ...seed.users.map((u) => u.image)].filter(Boolean))];
@@ -122,7 +131,7 @@ async function main() {
   const realtime = new Realtime({ seed, state, api, snapshots, previewIntervalMs: options.previewInterval, log });
   realtime.attach(realtimeEndpoints(hosts).map((endpoint) => [endpoint, server.byEndpoint.get(endpoint)]));
 
-  const inspection = new Inspection({ state, seed, realtime, key: crypto.randomBytes(18).toString('hex') });
+  const inspection = new Inspection({ state, seed, realtime, live, key: crypto.randomBytes(18).toString('hex') });
   const inspectionUrl = await inspection.listen(options.inspectionPort);
 
   const deployment = {
@@ -147,6 +156,7 @@ async function main() {
     stopping = true;
     log(`${signal}: stopping`);
     await realtime.close();
+    await live.stopAll();
     await Promise.all([server.close(), inspection.close()]);
     fs.rmSync(options.deploymentFile, { force: true });
     log('stopped');

@@ -7,7 +7,8 @@ const { State } = require('./state');
 const { sendJson } = require('./server');
 
 class Inspection {
-  constructor({ state, seed, key, realtime }) {
+  constructor({ state, seed, key, realtime, live }) {
+    this.live = live;
     this.state = state;
     this.seed = seed;
     this.realtime = realtime;
@@ -54,6 +55,12 @@ class Inspection {
       }
       try {
         const url = new URL(req.url, 'http://inspection.invalid');
+        const route = `${req.method} ${url.pathname}`;
+        if (route === 'POST /live/stop' || route === 'POST /live/start') {
+          this.handleLive(route, body).then((result) => sendJson(res, 200, result),
+            (error) => sendJson(res, 400, { error: error.message }));
+          return;
+        }
         const result = this.handle(req.method, url.pathname, url.searchParams, body);
         if (result === undefined) sendJson(res, 404, { error: `no inspection endpoint ${req.method} ${url.pathname}` });
         else sendJson(res, 200, result);
@@ -61,6 +68,15 @@ class Inspection {
         sendJson(res, 400, { error: error.message });
       }
     });
+  }
+
+  // Live streams stop and start asynchronously; the reply waits for them.
+  async handleLive(route, body) {
+    if (typeof body.stream !== 'string') throw new Error('needs "stream"');
+    const stream = this.live.stream(body.stream);
+    if (route === 'POST /live/stop') await stream.stop();
+    else await stream.start();
+    return stream.describe();
   }
 
   handle(method, path, params, body) {
@@ -110,6 +126,7 @@ class Inspection {
       case 'POST /realtime/drop': return { sockets: this.realtime.dropAll() };
       case 'POST /realtime/stop': return { sockets: this.realtime.stop() };
       case 'POST /realtime/start': this.realtime.start(); return { ok: true };
+      case 'GET /live': return this.live.describe();
       default: return undefined;
     }
   }

@@ -207,4 +207,4 @@ function buildSeed({ mediaBase, clips, liveSources }) {
   };
 }
 
-module.exports = { buildSeed, users };
+module.exports = { buildSeed, users, cameras };

@@ -1,0 +1,673 @@
+#include "avplayer.h"
+
+#include "openglwidgetrenderer.h"
+#include "videoframesource.h"
+
+#include "deploymentoverride.h"
+#include "logredaction.h"
+
+#include <mpv/client.h>
+
+#include <QFile>
+#include <QTimer>
+#include <QUrl>
+#include <QtDebug>
+
+#include <cmath>
+
+namespace OrvaneAV {
+
+namespace {
+
+// Long enough for a slow SRT handshake, short enough that a person is told.
+const int kOpenTimeoutMs = 15000;
+// A live stream that sends nothing for this long is lost (microseconds).
+const char kLiveReadTimeout[] = "5000000";
+const int kKeptMessages = 12;
+
+enum PropertyId : uint64_t {
+    TimePos = 1, Duration, Seekable, VideoBitrate, AudioBitrate, FrameRate,
+    DecoderDrops, OutputDrops, VideoCodec, AudioCodec, Width, Height,
+};
+
+bool isLiveAddress(const QString &url)
+{
+    const QString scheme = url.section(QLatin1Char(':'), 0, 0).toLower();
+    return scheme == QLatin1String("srt") || scheme == QLatin1String("tcp")
+        || scheme == QLatin1String("udp") || scheme == QLatin1String("rtp")
+        || scheme == QLatin1String("rtmp") || scheme == QLatin1String("rtsp");
+}
+
+bool isNetworkAddress(const QString &url)
+{
+    const QString scheme = url.section(QLatin1Char(':'), 0, 0).toLower();
+    return isLiveAddress(url) || scheme == QLatin1String("http") || scheme == QLatin1String("https");
+}
+
+void setOption(mpv_handle *mpv, const char *name, const char *value)
+{
+    if (mpv_set_option_string(mpv, name, value) < 0)
+        qWarning("Player: mpv refused the option %s=%s", name, value);
+}
+
+// A string map for mpv's per-file options; the strings live in `storage`.
+struct NodeMap {
+    QList<QByteArray> storage;
+    QVector<char *> keys;
+    QVector<mpv_node> values;
+
+    void add(const char *key, const QByteArray &value)
+    {
+        storage << QByteArray(key) << value;
+        keys << storage[storage.size() - 2].data();
+        mpv_node node;
+        node.format = MPV_FORMAT_STRING;
+        node.u.string = storage.last().data();
+        values << node;
+    }
+};
+
+} // namespace
+
+AVPlayer::AVPlayer(QObject *parent)
+    : QObject(parent)
+{
+    qRegisterMetaType<AVError>();
+    qRegisterMetaType<AVPlayer::State>();
+
+    m_mpv = mpv_create();
+    if (!m_mpv) {
+        qWarning("Player: mpv could not be created");
+        return;
+    }
+    setOption(m_mpv, "config", "no");
+    setOption(m_mpv, "terminal", "no");
+    setOption(m_mpv, "vo", "libmpv");
+    setOption(m_mpv, "idle", "yes");
+    setOption(m_mpv, "keep-open", "no");
+    setOption(m_mpv, "input-default-bindings", "no");
+    setOption(m_mpv, "input-vo-keyboard", "no");
+    setOption(m_mpv, "osc", "no");
+    setOption(m_mpv, "load-scripts", "no");
+    setOption(m_mpv, "ytdl", "no");
+    setOption(m_mpv, "audio-display", "no");
+    setOption(m_mpv, "sub-auto", "no");
+    setOption(m_mpv, "hwdec", "no");
+    setOption(m_mpv, "network-timeout", "15");
+    setOption(m_mpv, "audio-client-name", "Orvane TV");
+    // Without a sound device the picture still plays, and audio is still measured.
+    setOption(m_mpv, "audio-fallback-to-null", "yes");
+    if (mpv_initialize(m_mpv) < 0) {
+        qWarning("Player: mpv could not be initialised");
+        mpv_terminate_destroy(m_mpv);
+        m_mpv = nullptr;
+        return;
+    }
+    mpv_request_log_messages(m_mpv, "warn");
+    mpv_observe_property(m_mpv, TimePos, "time-pos", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_mpv, Duration, "duration", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_mpv, Seekable, "seekable", MPV_FORMAT_FLAG);
+    mpv_observe_property(m_mpv, VideoBitrate, "video-bitrate", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_mpv, AudioBitrate, "audio-bitrate", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_mpv, FrameRate, "container-fps", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_mpv, DecoderDrops, "decoder-frame-drop-count", MPV_FORMAT_INT64);
+    mpv_observe_property(m_mpv, OutputDrops, "frame-drop-count", MPV_FORMAT_INT64);
+    mpv_observe_property(m_mpv, VideoCodec, "video-format", MPV_FORMAT_STRING);
+    mpv_observe_property(m_mpv, AudioCodec, "audio-codec-name", MPV_FORMAT_STRING);
+    mpv_observe_property(m_mpv, Width, "dwidth", MPV_FORMAT_INT64);
+    mpv_observe_property(m_mpv, Height, "dheight", MPV_FORMAT_INT64);
+
+    m_openTimer.setSingleShot(true);
+    connect(&m_openTimer, &QTimer::timeout, this, &AVPlayer::openTimedOut);
+
+    m_audio = new AudioOutput(m_mpv, this);
+    m_frames = new VideoFrameSource(m_mpv);
+    connect(m_frames, &VideoFrameSource::setUp, this, [this] { loadPending(); }, Qt::QueuedConnection);
+    connect(m_frames, &VideoFrameSource::firstFrameDrawn, this, [this] {
+        if (m_state != StoppedState)
+            emit firstFrameRendered();
+    }, Qt::QueuedConnection);
+
+    // mpv wakes us from its own threads; the events are read on ours.
+    mpv_set_wakeup_callback(m_mpv, [](void *context) {
+        auto *self = static_cast<AVPlayer *>(context);
+        if (!self->m_wakeupQueued.exchange(true))
+            QMetaObject::invokeMethod(self, [self] { self->drainEvents(); }, Qt::QueuedConnection);
+    }, this);
+}
+
+AVPlayer::~AVPlayer()
+{
+    for (const QPointer<OpenGLWidgetRenderer> &renderer : qAsConst(m_renderers))
+        if (renderer)
+            renderer->detach();
+    m_renderers.clear();
+    if (!m_mpv)
+        return;
+    mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
+    // The render context goes before the mpv instance it belongs to.
+    delete m_frames;
+    mpv_terminate_destroy(m_mpv);
+}
+
+void AVPlayer::command(const QStringList &arguments)
+{
+    QList<QByteArray> storage;
+    QVector<const char *> argv;
+    for (const QString &argument : arguments)
+        storage << argument.toUtf8();
+    for (const QByteArray &bytes : qAsConst(storage))
+        argv << bytes.constData();
+    argv << nullptr;
+    mpv_command_async(m_mpv, 0, argv.data());
+}
+
+void AVPlayer::play(const QString &url)
+{
+    if (url.isEmpty())
+        return;
+    if (!m_mpv) {
+        emit error(AVError(AVError::UnknownError, tr("The video engine is not available")));
+        return;
+    }
+    // Replacing what plays ends it first, as a stop would.
+    if (m_state != StoppedState) {
+        setState(StoppedState);
+        emit stopped();
+    }
+    m_url = url;
+    ++m_generation;
+    m_acceptStart = false;
+    m_entry = -1;
+    m_opened = false;
+    m_position = 0;
+    m_duration = 0;
+    m_seekable = false;
+    m_messages.clear();
+    m_frames->resetCounters();
+    m_loadPending = true;
+    m_openTimer.start(kOpenTimeoutMs);
+    loadPending();
+}
+
+void AVPlayer::play()
+{
+    if (!m_url.isEmpty() && m_state == StoppedState)
+        play(m_url);
+}
+
+// Sends the load once drawing is set up: mpv needs the render context before it
+// opens its video output.
+void AVPlayer::loadPending()
+{
+    if (!m_loadPending || !m_frames->isReady())
+        return;
+    m_loadPending = false;
+
+    NodeMap options;
+    if (isLiveAddress(m_url)) {
+        options.add("demuxer-lavf-o", "fflags=+nobuffer");
+        options.add("stream-lavf-o", QByteArray("rw_timeout=") + kLiveReadTimeout);
+        options.add("demuxer-lavf-analyzeduration", "0.5");
+        options.add("video-latency-hacks", "yes");
+        options.add("demuxer-max-bytes", "32MiB");
+        options.add("demuxer-max-back-bytes", "0");
+        options.add("cache", "yes");
+        const bool fixedDelay = m_bufferMode == BufferTime && m_bufferValue > 0;
+        // A fixed delay: playback waits until that much is buffered, at the start
+        // and after every underrun, so the picture stays that far behind live.
+        options.add("cache-pause", fixedDelay ? "yes" : "no");
+        options.add("cache-pause-initial", fixedDelay ? "yes" : "no");
+        if (fixedDelay)
+            options.add("cache-pause-wait", QByteArray::number(m_bufferValue / 1000.0, 'f', 3));
+    }
+
+    QString address = m_url;
+    const QString scheme = m_url.section(QLatin1Char(':'), 0, 0).toLower();
+    if (scheme == QLatin1String("https") || scheme == QLatin1String("http")) {
+        // Certificates are always verified (mpv's default is not to). A local
+        // deployment serves the designed address elsewhere, with its own CA.
+        options.add("tls-verify", "yes");
+        const DeploymentOverride &deployment = DeploymentOverride::instance();
+        if (deployment.isActive()) {
+            address = deployment.route(QUrl(m_url)).toString(QUrl::FullyEncoded);
+            if (!deployment.caFiles().isEmpty())
+                options.add("tls-ca-file", QFile::encodeName(deployment.caFiles().constFirst()));
+        }
+    }
+    const QByteArray engineUrl = engineAddress(address).toUtf8();
+    mpv_node args[4];
+    args[0].format = MPV_FORMAT_STRING;
+    args[0].u.string = const_cast<char *>("loadfile");
+    args[1].format = MPV_FORMAT_STRING;
+    args[1].u.string = const_cast<char *>(engineUrl.constData());
+    args[2].format = MPV_FORMAT_STRING;
+    args[2].u.string = const_cast<char *>("replace");
+    mpv_node_list optionList{options.values.size(), options.values.data(), options.keys.data()};
+    args[3].format = MPV_FORMAT_NODE_MAP;
+    args[3].u.list = &optionList;
+    mpv_node_list argList{4, args, nullptr};
+    mpv_node root;
+    root.format = MPV_FORMAT_NODE_ARRAY;
+    root.u.list = &argList;
+    // The reply tells us which load it answers: only the newest one counts.
+    mpv_command_node_async(m_mpv, m_generation, &root);
+}
+
+void AVPlayer::stop()
+{
+    m_loadPending = false;
+    m_openTimer.stop();
+    ++m_generation;
+    m_acceptStart = false;
+    m_entry = -1;
+    m_opened = false;
+    // Also when nothing has started yet: a load may be on its way.
+    if (m_mpv)
+        command({QStringLiteral("stop")});
+    if (m_frames)
+        m_frames->clear();
+    if (m_state != StoppedState) {
+        setState(StoppedState);
+        emit stopped();
+    }
+}
+
+void AVPlayer::openTimedOut()
+{
+    ++m_generation;
+    m_acceptStart = false;
+    command({QStringLiteral("stop")});
+    finish(AVError(AVError::OpenTimedout, tr("Nothing arrived within %1 seconds").arg(kOpenTimeoutMs / 1000)));
+}
+
+void AVPlayer::pause(bool paused)
+{
+    if (!m_mpv || m_state == StoppedState)
+        return;
+    int flag = paused ? 1 : 0;
+    mpv_set_property_async(m_mpv, 0, "pause", MPV_FORMAT_FLAG, &flag);
+    setState(paused ? PausedState : PlayingState);
+}
+
+void AVPlayer::seek(qint64 ms)
+{
+    if (!m_mpv || !m_opened)
+        return;
+    command({QStringLiteral("seek"), QString::number(qMax<qint64>(0, ms) / 1000.0, 'f', 3),
+             QStringLiteral("absolute+exact")});
+}
+
+void AVPlayer::setState(State state)
+{
+    if (state == m_state)
+        return;
+    m_state = state;
+    emit stateChanged(state);
+}
+
+void AVPlayer::setVideoDecoderPriority(const QStringList &names)
+{
+    m_decoderPriority = names;
+    if (!m_mpv)
+        return;
+    // mpv falls back to software by itself when a hardware decoder fails.
+    QByteArray hwdec = "no";
+    for (const QString &name : names) {
+#if defined(Q_OS_WIN)
+        if (name == QLatin1String("D3D11")) { hwdec = "d3d11va"; break; }
+        if (name == QLatin1String("DXVA")) { hwdec = "dxva2-copy"; break; }
+#elif defined(Q_OS_MACOS)
+        if (name == QLatin1String("VideoToolbox")) { hwdec = "videotoolbox"; break; }
+#else
+        // Frames are copied back, as the drawing thread's context may not be
+        // able to import hardware surfaces.
+        if (name == QLatin1String("VAAPI")) { hwdec = "vaapi-copy"; break; }
+#endif
+        if (name == QLatin1String("FFmpeg"))
+            break;
+    }
+    mpv_set_property_string(m_mpv, "hwdec", hwdec.constData());
+}
+
+Statistics AVPlayer::statistics() const
+{
+    Statistics s;
+    s.video.available = !m_videoCodec.isEmpty();
+    s.video.codec = m_videoCodec;
+    s.video.bit_rate = qRound64(m_videoBitrate);
+    s.audio.available = !m_audioCodec.isEmpty();
+    s.audio.codec = m_audioCodec;
+    s.audio.bit_rate = qRound64(m_audioBitrate);
+    if (m_frames && m_state != StoppedState) {
+        s.video_only.displayFps = m_frames->displayFps();
+        s.video_only.displayedFrames = m_frames->drawnFrames();
+    }
+    s.video_only.frameRate = m_frameRate;
+    s.video_only.droppedFrames = m_droppedByDecoder + m_droppedByOutput;
+    s.video_only.width = m_width;
+    s.video_only.height = m_height;
+    return s;
+}
+
+void AVPlayer::setRenderer(OpenGLWidgetRenderer *renderer)
+{
+    const auto current = videoOutputs();
+    for (OpenGLWidgetRenderer *existing : current)
+        if (existing != renderer)
+            removeVideoRenderer(existing);
+    addVideoRenderer(renderer);
+}
+
+void AVPlayer::addVideoRenderer(OpenGLWidgetRenderer *renderer)
+{
+    if (!renderer || !m_frames || videoOutputs().contains(renderer))
+        return;
+    // A renderer shows one player: it leaves the one it showed before.
+    if (renderer->player() && renderer->player() != this)
+        renderer->player()->removeVideoRenderer(renderer);
+    m_renderers << renderer;
+    renderer->attach(this, m_frames);
+    updateRenderSize();
+}
+
+void AVPlayer::removeVideoRenderer(OpenGLWidgetRenderer *renderer)
+{
+    for (int i = m_renderers.size() - 1; i >= 0; --i) {
+        if (!m_renderers[i] || m_renderers[i] == renderer)
+            m_renderers.removeAt(i);
+    }
+    if (renderer && renderer->player() == this)
+        renderer->detach();
+    updateRenderSize();
+}
+
+QList<OpenGLWidgetRenderer *> AVPlayer::videoOutputs() const
+{
+    QList<OpenGLWidgetRenderer *> result;
+    for (const QPointer<OpenGLWidgetRenderer> &renderer : m_renderers)
+        if (renderer)
+            result << renderer.data();
+    return result;
+}
+
+// Frames are drawn at the size of the largest renderer showing them.
+void AVPlayer::updateRenderSize()
+{
+    if (!m_frames)
+        return;
+    QSize largest;
+    for (OpenGLWidgetRenderer *renderer : videoOutputs()) {
+        const qreal ratio = renderer->devicePixelRatioF();
+        const QSize size(qRound(renderer->width() * ratio), qRound(renderer->height() * ratio));
+        if (size.width() * size.height() > largest.width() * largest.height())
+            largest = size;
+    }
+    m_frames->setTargetSize(largest);
+}
+
+void AVPlayer::setColorSpace(ColorSpace space)
+{
+    m_colorSpace = space;
+    if (m_mpv)
+        mpv_set_property_string(m_mpv, "vf", colorFilter(m_colorSpace, m_colorRange).toUtf8().constData());
+}
+
+void AVPlayer::setColorRange(ColorRange range)
+{
+    m_colorRange = range;
+    if (m_mpv)
+        mpv_set_property_string(m_mpv, "vf", colorFilter(m_colorSpace, m_colorRange).toUtf8().constData());
+}
+
+void AVPlayer::setOverlayText(const QString &text)
+{
+    if (text == m_overlayText)
+        return;
+    m_overlayText = text;
+    emit overlayTextChanged(text);
+}
+
+QString AVPlayer::engineAddress(const QString &url)
+{
+    if (!url.startsWith(QLatin1String("srt://"), Qt::CaseInsensitive))
+        return url;
+    const int query = url.indexOf(QLatin1Char('?'));
+    if (query < 0)
+        return url;
+    // The passphrase is written as it is, without percent-encoding, so the query
+    // is split by hand rather than parsed as a URL.
+    QStringList items = url.mid(query + 1).split(QLatin1Char('&'));
+    for (QString &item : items) {
+        if (!item.startsWith(QLatin1String("latency="), Qt::CaseInsensitive))
+            continue;
+        bool ok = false;
+        const qint64 ms = item.mid(8).toLongLong(&ok);
+        if (ok && ms >= 0)
+            item = QStringLiteral("latency=%1").arg(ms * 1000);
+    }
+    return url.left(query + 1) + items.join(QLatin1Char('&'));
+}
+
+QString AVPlayer::colorFilter(ColorSpace space, ColorRange range)
+{
+    QStringList parts;
+    switch (space) {
+    case ColorSpace_Unknown: break;
+    case ColorSpace_RGB:
+    case ColorSpace_GBR: parts << QStringLiteral("colormatrix=rgb"); break;
+    case ColorSpace_BT601: parts << QStringLiteral("colormatrix=bt.601"); break;
+    case ColorSpace_BT709:
+        parts << QStringLiteral("colormatrix=bt.709") << QStringLiteral("primaries=bt.709")
+              << QStringLiteral("gamma=bt.1886");
+        break;
+    case ColorSpace_XYZ: parts << QStringLiteral("colormatrix=xyz"); break;
+    case ColorSpace_BT2020:
+        parts << QStringLiteral("colormatrix=bt.2020-ncl") << QStringLiteral("primaries=bt.2020")
+              << QStringLiteral("gamma=bt.1886");
+        break;
+    case ColorSpace_D3_PQ:
+        parts << QStringLiteral("colormatrix=bt.2020-ncl") << QStringLiteral("primaries=display-p3")
+              << QStringLiteral("gamma=pq");
+        break;
+    case ColorSpace_PQ:
+        parts << QStringLiteral("colormatrix=bt.2020-ncl") << QStringLiteral("primaries=bt.2020")
+              << QStringLiteral("gamma=pq");
+        break;
+    case ColorSpace_HLG:
+        parts << QStringLiteral("colormatrix=bt.2020-ncl") << QStringLiteral("primaries=bt.2020")
+              << QStringLiteral("gamma=hlg");
+        break;
+    }
+    if (range == ColorRange_Limited)
+        parts << QStringLiteral("colorlevels=limited");
+    else if (range == ColorRange_Full)
+        parts << QStringLiteral("colorlevels=full");
+    return parts.isEmpty() ? QString() : QStringLiteral("format=") + parts.join(QLatin1Char(':'));
+}
+
+AVError AVPlayer::classifyFailure(const QString &url, bool opened, bool endOfStream,
+                                  const QStringList &messages)
+{
+    // Messages about the video and audio outputs say nothing about the media.
+    QStringList relevant;
+    for (const QString &message : messages)
+        if (!message.startsWith(QLatin1String("libmpv_render")) && !message.startsWith(QLatin1String("vo"))
+            && !message.startsWith(QLatin1String("ao")))
+            relevant << message;
+    const auto failure = [&](AVError::ErrorCode code, const QString &line) {
+        return AVError(code, LogRedaction::redactedAddressText(line));
+    };
+    const auto lineWith = [&](const char *sign) {
+        for (const QString &message : qAsConst(relevant))
+            if (message.contains(QLatin1String(sign), Qt::CaseInsensitive))
+                return message;
+        return QString();
+    };
+    static const char *const networkSigns[] = {
+        "connection refused", "connection reset", "network is unreachable", "no route to host",
+        "failed to resolve", "name or service not known", "temporary failure in name resolution",
+        "host is unreachable", "broken pipe", "connection setup failure", "connection lost",
+    };
+    for (const char *sign : networkSigns) {
+        const QString line = lineWith(sign);
+        if (!line.isEmpty())
+            return failure(AVError::NetworkError, line);
+    }
+    for (const char *sign : {"timed out", "timeout"}) {
+        const QString line = lineWith(sign);
+        if (!line.isEmpty())
+            return failure(opened ? AVError::NetworkError : AVError::OpenTimedout, line);
+    }
+    // The first word is usually the cause, the later ones its consequences.
+    const QString first = relevant.isEmpty() ? QString() : relevant.first();
+    if (opened && isLiveAddress(url))
+        return endOfStream ? AVError(AVError::NetworkError, tr("The live stream ended"))
+                           : failure(AVError::NetworkError, first);
+    if (!opened) {
+        for (const char *sign : {"recognize file format", "no video or audio"}) {
+            const QString line = lineWith(sign);
+            if (!line.isEmpty())
+                return failure(AVError::FormatError, line);
+        }
+        // A live address that fails without a clearer word (SRT says only
+        // "Input/output error" for a refused handshake) is a network failure; a
+        // file or a page that is not there is one that cannot be opened.
+        return failure(isLiveAddress(url) ? AVError::NetworkError : AVError::OpenError, first);
+    }
+    return failure(isNetworkAddress(url) ? AVError::NetworkError : AVError::ReadError, first);
+}
+
+void AVPlayer::finish(const AVError &failure)
+{
+    m_openTimer.stop();
+    m_entry = -1;
+    m_opened = false;
+    m_frames->clear();
+    if (failure.error() != AVError::NoError) {
+        qDebug("Player: %s", qPrintable(failure.string()));
+        emit error(failure);
+    }
+    if (m_state != StoppedState) {
+        setState(StoppedState);
+        emit stopped();
+    }
+}
+
+void AVPlayer::drainEvents()
+{
+    m_wakeupQueued = false;
+    while (m_mpv) {
+        mpv_event *event = mpv_wait_event(m_mpv, 0);
+        if (event->event_id == MPV_EVENT_NONE)
+            break;
+        handleEvent(*event);
+    }
+    // mpv hands out its log messages only once no other event waits, so the
+    // words explaining an end come after it: judge the end once all are read.
+    if (m_pendingEnd.generation == m_generation && m_pendingEnd.generation != 0) {
+        const PendingEnd end = m_pendingEnd;
+        m_pendingEnd = PendingEnd();
+        if (end.failed)
+            finish(classifyFailure(m_url, end.opened, end.endOfStream, m_messages));
+        else
+            finish(AVError());
+    }
+    m_pendingEnd = PendingEnd();
+}
+
+void AVPlayer::handleEvent(const mpv_event &event)
+{
+    switch (event.event_id) {
+    case MPV_EVENT_LOG_MESSAGE: {
+        const auto *message = static_cast<const mpv_event_log_message *>(event.data);
+        const QString line = QStringLiteral("%1: %2").arg(QString::fromUtf8(message->prefix),
+                                                          QString::fromUtf8(message->text).trimmed());
+        qDebug("Player: mpv %s", qPrintable(LogRedaction::redactedAddressText(line)));
+        m_messages << line;
+        while (m_messages.size() > kKeptMessages)
+            m_messages.removeFirst();
+        break;
+    }
+    case MPV_EVENT_COMMAND_REPLY:
+        if (event.reply_userdata == m_generation && event.reply_userdata != 0) {
+            if (event.error < 0) {
+                finish(AVError(AVError::OpenError, QString::fromUtf8(mpv_error_string(event.error))));
+                break;
+            }
+            // The newest load has reached mpv: the next file it starts is ours.
+            m_acceptStart = true;
+        }
+        break;
+    case MPV_EVENT_START_FILE:
+        if (m_acceptStart) {
+            m_entry = static_cast<const mpv_event_start_file *>(event.data)->playlist_entry_id;
+            m_acceptStart = false;
+        }
+        break;
+    case MPV_EVENT_FILE_LOADED:
+        if (m_entry >= 0 && !m_opened) {
+            m_opened = true;
+            m_openTimer.stop();
+            int unpaused = 0;
+            mpv_set_property_async(m_mpv, 0, "pause", MPV_FORMAT_FLAG, &unpaused);
+            setState(PlayingState);
+            emit started();
+        }
+        break;
+    case MPV_EVENT_END_FILE: {
+        const auto *end = static_cast<const mpv_event_end_file *>(event.data);
+        if (end->playlist_entry_id != m_entry || m_entry < 0)
+            break;
+        m_pendingEnd.generation = m_generation;
+        m_pendingEnd.opened = m_opened;
+        if (end->reason == MPV_END_FILE_REASON_ERROR) {
+            m_pendingEnd.failed = true;
+        } else if (end->reason == MPV_END_FILE_REASON_EOF && isLiveAddress(m_url)) {
+            // A live stream has no end: it was lost.
+            m_pendingEnd.failed = true;
+            m_pendingEnd.endOfStream = true;
+        }
+        m_entry = -1;
+        break;
+    }
+    case MPV_EVENT_PROPERTY_CHANGE: {
+        const auto *property = static_cast<const mpv_event_property *>(event.data);
+        const bool has = property->format != MPV_FORMAT_NONE && property->data;
+        const double number = has && property->format == MPV_FORMAT_DOUBLE ? *static_cast<double *>(property->data) : 0;
+        const qint64 integer = has && property->format == MPV_FORMAT_INT64 ? *static_cast<int64_t *>(property->data) : 0;
+        const bool flag = has && property->format == MPV_FORMAT_FLAG && *static_cast<int *>(property->data);
+        const QString text = has && property->format == MPV_FORMAT_STRING
+            ? QString::fromUtf8(*static_cast<char **>(property->data)) : QString();
+        switch (event.reply_userdata) {
+        case TimePos:
+            if (has && m_opened && std::isfinite(number)) {
+                const qint64 position = qRound64(number * 1000);
+                if (position != m_position) {
+                    m_position = position;
+                    if (m_state != StoppedState)
+                        emit positionChanged(position);
+                }
+            }
+            break;
+        case Duration: m_duration = has && std::isfinite(number) ? qRound64(number * 1000) : 0; break;
+        case Seekable: m_seekable = flag; break;
+        case VideoBitrate: m_videoBitrate = number; break;
+        case AudioBitrate: m_audioBitrate = number; break;
+        case FrameRate: m_frameRate = number; break;
+        case DecoderDrops: m_droppedByDecoder = integer; break;
+        case OutputDrops: m_droppedByOutput = integer; break;
+        case VideoCodec: m_videoCodec = text; break;
+        case AudioCodec: m_audioCodec = text; break;
+        case Width: m_width = int(integer); break;
+        case Height: m_height = int(integer); break;
+        default: break;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+} // namespace OrvaneAV

@@ -1,0 +1,258 @@
+#include "videoframesource.h"
+
+#include <mpv/render_gl.h>
+
+#include <QElapsedTimer>
+#include <QMutexLocker>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+#include <QOpenGLFunctions>
+#include <QtDebug>
+
+namespace OrvaneAV {
+
+namespace {
+
+// Small enough to cost nothing, for players that no renderer shows: mpv still
+// needs its frames drawn to keep time.
+const QSize kHiddenSize(64, 36);
+// Renderers hold one frame each; beyond this many slots, frames are skipped.
+const int kMaxSlots = 8;
+
+void *procAddress(void *context, const char *name)
+{
+    auto *gl = static_cast<QOpenGLContext *>(context);
+    return reinterpret_cast<void *>(gl->getProcAddress(QByteArray(name)));
+}
+
+qint64 monotonicMs()
+{
+    static QElapsedTimer clock = [] { QElapsedTimer t; t.start(); return t; }();
+    return clock.elapsed();
+}
+
+} // namespace
+
+VideoFrameSource::VideoFrameSource(mpv_handle *mpv)
+    : m_mpv(mpv), m_surface(new QOffscreenSurface)
+{
+    // An offscreen surface must be made on the GUI thread.
+    QOpenGLContext *shared = QOpenGLContext::globalShareContext();
+    if (shared)
+        m_surface->setFormat(shared->format());
+    else
+        qWarning("Video: contexts do not share textures; call OrvaneAV::prepareApplication() "
+                 "before creating the application, or video stays black");
+    m_surface->create();
+    setObjectName(QStringLiteral("video draw"));
+    start();
+}
+
+VideoFrameSource::~VideoFrameSource()
+{
+    quit();
+    wait();
+    qDeleteAll(m_slots);
+    delete m_surface;
+}
+
+bool VideoFrameSource::isReady() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_ready;
+}
+
+void VideoFrameSource::run()
+{
+    QOpenGLContext context;
+    if (QOpenGLContext *shared = QOpenGLContext::globalShareContext()) {
+        context.setShareContext(shared);
+        context.setFormat(shared->format());
+    }
+    QObject receiver;
+    bool ok = context.create() && context.makeCurrent(m_surface);
+    if (ok) {
+        mpv_opengl_init_params glInit{&procAddress, &context};
+        mpv_render_param params[] = {
+            {MPV_RENDER_PARAM_API_TYPE, const_cast<char *>(MPV_RENDER_API_TYPE_OPENGL)},
+            {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &glInit},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        ok = mpv_render_context_create(&m_render, m_mpv, params) >= 0;
+        if (!ok)
+            qWarning("Video: mpv could not draw with this OpenGL context");
+    } else {
+        qWarning("Video: no OpenGL context for drawing");
+    }
+    {
+        QMutexLocker lock(&m_mutex);
+        m_context = ok ? &context : nullptr;
+        m_receiver = ok ? &receiver : nullptr;
+        m_ready = ok;
+        m_failed = !ok;
+    }
+    emit setUp(ok);
+    if (!ok)
+        return;
+
+    mpv_render_context_set_update_callback(m_render, &VideoFrameSource::onUpdate, this);
+    exec();
+
+    // The callback is never called once the render context is freed.
+    mpv_render_context_free(m_render);
+    m_render = nullptr;
+    QMutexLocker lock(&m_mutex);
+    m_receiver = nullptr;
+    for (Slot *slot : qAsConst(m_slots))
+        slot->fbo.reset();
+    m_context = nullptr;
+    context.doneCurrent();
+}
+
+// Called by mpv on any of its threads: only queue a draw, once.
+void VideoFrameSource::onUpdate(void *context)
+{
+    auto *self = static_cast<VideoFrameSource *>(context);
+    if (self->m_updateQueued.exchange(true))
+        return;
+    QMetaObject::invokeMethod(self->m_receiver, [self] {
+        self->m_updateQueued = false;
+        self->draw();
+    }, Qt::QueuedConnection);
+}
+
+int VideoFrameSource::reserveSlot()
+{
+    for (int i = 0; i < m_slots.size(); ++i) {
+        Slot *slot = m_slots[i];
+        if (i != m_newest && slot->holders == 0 && !slot->writing) {
+            slot->writing = true;
+            return i;
+        }
+    }
+    if (m_slots.size() >= kMaxSlots)
+        return -1;
+    m_slots.append(new Slot);
+    m_slots.last()->writing = true;
+    return m_slots.size() - 1;
+}
+
+void VideoFrameSource::draw()
+{
+    if (!(mpv_render_context_update(m_render) & MPV_RENDER_UPDATE_FRAME))
+        return;
+
+    int index;
+    QSize size;
+    Slot *slot = nullptr;
+    {
+        QMutexLocker lock(&m_mutex);
+        size = m_targetSize.isEmpty() ? kHiddenSize : m_targetSize;
+        index = reserveSlot();
+        if (index >= 0)
+            slot = m_slots[index];
+    }
+    if (!slot)
+        return; // every slot is held: mpv skips this frame rather than stall
+    if (!slot->fbo || slot->fbo->size() != size)
+        slot->fbo = std::make_unique<QOpenGLFramebufferObject>(size);
+
+    mpv_opengl_fbo target{static_cast<int>(slot->fbo->handle()), size.width(), size.height(), 0};
+    int flip = 1; // GL's bottom-left origin, as the renderers sample it
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_OPENGL_FBO, &target},
+        {MPV_RENDER_PARAM_FLIP_Y, &flip},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    mpv_render_context_render(m_render, params);
+    // The renderers' contexts read this texture next; it must be complete.
+    m_context->functions()->glFinish();
+    mpv_render_context_report_swap(m_render);
+
+    bool first = false;
+    {
+        QMutexLocker lock(&m_mutex);
+        slot->writing = false;
+        m_newest = index;
+        ++m_drawn;
+        const qint64 now = monotonicMs();
+        m_drawTimes.push_back(now);
+        while (!m_drawTimes.empty() && m_drawTimes.front() <= now - 1000)
+            m_drawTimes.pop_front();
+        first = !m_firstDrawn;
+        m_firstDrawn = true;
+    }
+    if (first)
+        emit firstFrameDrawn();
+    if (!m_notified.exchange(true))
+        emit frameReady();
+}
+
+void VideoFrameSource::setTargetSize(const QSize &size)
+{
+    QMutexLocker lock(&m_mutex);
+    m_targetSize = size;
+}
+
+bool VideoFrameSource::acquire(Frame *frame)
+{
+    QMutexLocker lock(&m_mutex);
+    m_notified = false;
+    if (m_newest < 0 || !m_slots[m_newest]->fbo)
+        return false;
+    Slot *slot = m_slots[m_newest];
+    ++slot->holders;
+    frame->slot = m_newest;
+    frame->texture = slot->fbo->texture();
+    frame->size = slot->fbo->size();
+    return true;
+}
+
+void VideoFrameSource::release(Frame *frame)
+{
+    if (frame->slot < 0)
+        return;
+    QMutexLocker lock(&m_mutex);
+    if (frame->slot < m_slots.size() && m_slots[frame->slot]->holders > 0)
+        --m_slots[frame->slot]->holders;
+    *frame = Frame();
+}
+
+void VideoFrameSource::clear()
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        m_newest = -1;
+        m_drawTimes.clear();
+    }
+    m_notified = true;
+    emit frameReady();
+}
+
+double VideoFrameSource::displayFps() const
+{
+    QMutexLocker lock(&m_mutex);
+    const qint64 now = monotonicMs();
+    int count = 0;
+    for (qint64 t : m_drawTimes)
+        if (t > now - 1000)
+            ++count;
+    return count;
+}
+
+qint64 VideoFrameSource::drawnFrames() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_drawn;
+}
+
+void VideoFrameSource::resetCounters()
+{
+    QMutexLocker lock(&m_mutex);
+    m_drawn = 0;
+    m_drawTimes.clear();
+    m_firstDrawn = false;
+}
+
+} // namespace OrvaneAV
