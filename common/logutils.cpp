@@ -144,7 +144,8 @@ void deleteOldLogs()
 bool initLogging()
 {
     const QString folder = logFolderName();
-    QDir().mkdir(folder);
+    // The whole path: on a fresh account the data location itself may not exist yet.
+    QDir().mkpath(folder);
     deleteOldLogs();
     initLogFileName();
     QFile file(logFileName());

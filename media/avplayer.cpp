@@ -97,6 +97,12 @@ AVPlayer::AVPlayer(QObject *parent)
     setOption(m_mpv, "audio-client-name", "Orvane TV");
     // Without a sound device the picture still plays, and audio is still measured.
     setOption(m_mpv, "audio-fallback-to-null", "yes");
+#if defined(Q_OS_LINUX)
+    // The sound servers only: mpv's SDL output initialises SDL audio, which is
+    // not safe while several players of one process open their outputs at once
+    // (seen crashing inside SDL with four live players starting together).
+    setOption(m_mpv, "ao", "pipewire,pulse,alsa");
+#endif
     if (mpv_initialize(m_mpv) < 0) {
         qWarning("Player: mpv could not be initialised");
         mpv_terminate_destroy(m_mpv);

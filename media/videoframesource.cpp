@@ -1,5 +1,6 @@
 #include "videoframesource.h"
 
+#include <mpv/render.h>
 #include <mpv/render_gl.h>
 
 #include <QElapsedTimer>
@@ -32,19 +33,59 @@ qint64 monotonicMs()
     return clock.elapsed();
 }
 
+VideoFrameSource::Drawing probeDrawing()
+{
+    const QByteArray forced = qgetenv("ORVANE_VIDEO_DRAWING");
+    if (forced == "opengl")
+        return VideoFrameSource::Drawing::OpenGL;
+    if (forced == "software")
+        return VideoFrameSource::Drawing::Software;
+    QOffscreenSurface surface;
+    surface.create();
+    QOpenGLContext context;
+    if (!context.create() || !context.makeCurrent(&surface))
+        return VideoFrameSource::Drawing::Software; // no OpenGL at all
+    const QByteArray renderer = QByteArray(reinterpret_cast<const char *>(
+        context.functions()->glGetString(GL_RENDERER))).toLower();
+    context.doneCurrent();
+    for (const char *software : {"llvmpipe", "softpipe", "swrast", "software rasterizer"})
+        if (renderer.contains(software))
+            return VideoFrameSource::Drawing::Software;
+    return VideoFrameSource::Drawing::OpenGL;
+}
+
 } // namespace
 
-VideoFrameSource::VideoFrameSource(mpv_handle *mpv)
-    : m_mpv(mpv), m_surface(new QOffscreenSurface)
+uchar *VideoFrameSource::Slot::pixels()
 {
-    // An offscreen surface must be made on the GUI thread.
-    QOpenGLContext *shared = QOpenGLContext::globalShareContext();
-    if (shared)
-        m_surface->setFormat(shared->format());
-    else
-        qWarning("Video: contexts do not share textures; call OrvaneAV::prepareApplication() "
-                 "before creating the application, or video stays black");
-    m_surface->create();
+    // Rows start 64-byte aligned, for mpv's SIMD paths.
+    const quintptr base = reinterpret_cast<quintptr>(memory.data());
+    return reinterpret_cast<uchar *>((base + 63) / 64 * 64);
+}
+
+VideoFrameSource::Drawing VideoFrameSource::machineDrawing()
+{
+    static const Drawing drawing = [] {
+        const Drawing d = probeDrawing();
+        qInfo("Video: drawn with %s", d == Drawing::OpenGL ? "OpenGL" : "the software renderer");
+        return d;
+    }();
+    return drawing;
+}
+
+VideoFrameSource::VideoFrameSource(mpv_handle *mpv)
+    : m_mpv(mpv), m_drawing(machineDrawing())
+{
+    if (m_drawing == Drawing::OpenGL) {
+        // An offscreen surface must be made on the GUI thread.
+        m_surface = new QOffscreenSurface;
+        if (QOpenGLContext *shared = QOpenGLContext::globalShareContext())
+            m_surface->setFormat(shared->format());
+        else
+            qWarning("Video: contexts do not share textures; call OrvaneAV::prepareApplication() "
+                     "before creating the application, or video stays black");
+        m_surface->create();
+    }
     setObjectName(QStringLiteral("video draw"));
     start();
 }
@@ -66,31 +107,39 @@ bool VideoFrameSource::isReady() const
 void VideoFrameSource::run()
 {
     QOpenGLContext context;
-    if (QOpenGLContext *shared = QOpenGLContext::globalShareContext()) {
-        context.setShareContext(shared);
-        context.setFormat(shared->format());
-    }
     QObject receiver;
-    bool ok = context.create() && context.makeCurrent(m_surface);
-    if (ok) {
-        mpv_opengl_init_params glInit{&procAddress, &context};
+    bool ok = true;
+    if (m_drawing == Drawing::OpenGL) {
+        if (QOpenGLContext *shared = QOpenGLContext::globalShareContext()) {
+            context.setShareContext(shared);
+            context.setFormat(shared->format());
+        }
+        ok = context.create() && context.makeCurrent(m_surface);
+        if (ok) {
+            mpv_opengl_init_params glInit{&procAddress, &context};
+            mpv_render_param params[] = {
+                {MPV_RENDER_PARAM_API_TYPE, const_cast<char *>(MPV_RENDER_API_TYPE_OPENGL)},
+                {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &glInit},
+                {MPV_RENDER_PARAM_INVALID, nullptr},
+            };
+            ok = mpv_render_context_create(&m_render, m_mpv, params) >= 0;
+        } else {
+            qWarning("Video: no OpenGL context for drawing");
+        }
+    } else {
         mpv_render_param params[] = {
-            {MPV_RENDER_PARAM_API_TYPE, const_cast<char *>(MPV_RENDER_API_TYPE_OPENGL)},
-            {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &glInit},
+            {MPV_RENDER_PARAM_API_TYPE, const_cast<char *>(MPV_RENDER_API_TYPE_SW)},
             {MPV_RENDER_PARAM_INVALID, nullptr},
         };
         ok = mpv_render_context_create(&m_render, m_mpv, params) >= 0;
-        if (!ok)
-            qWarning("Video: mpv could not draw with this OpenGL context");
-    } else {
-        qWarning("Video: no OpenGL context for drawing");
     }
+    if (!ok)
+        qWarning("Video: mpv could not set up drawing; sound plays without pictures");
     {
         QMutexLocker lock(&m_mutex);
-        m_context = ok ? &context : nullptr;
+        m_context = ok && m_drawing == Drawing::OpenGL ? &context : nullptr;
         m_receiver = ok ? &receiver : nullptr;
         m_ready = ok;
-        m_failed = !ok;
     }
     emit setUp(ok);
     if (!ok)
@@ -107,7 +156,8 @@ void VideoFrameSource::run()
     for (Slot *slot : qAsConst(m_slots))
         slot->fbo.reset();
     m_context = nullptr;
-    context.doneCurrent();
+    if (m_drawing == Drawing::OpenGL)
+        context.doneCurrent();
 }
 
 // Called by mpv on any of its threads: only queue a draw, once.
@@ -138,6 +188,45 @@ int VideoFrameSource::reserveSlot()
     return m_slots.size() - 1;
 }
 
+// Draws mpv's current frame into the slot; false when mpv could not.
+bool VideoFrameSource::drawInto(Slot *slot, const QSize &size)
+{
+    if (m_drawing == Drawing::OpenGL) {
+        if (!slot->fbo || slot->fbo->size() != size)
+            slot->fbo = std::make_unique<QOpenGLFramebufferObject>(size);
+        slot->size = size;
+        mpv_opengl_fbo target{static_cast<int>(slot->fbo->handle()), size.width(), size.height(), 0};
+        int flip = 1; // GL's bottom-left origin, as the renderers sample it
+        mpv_render_param params[] = {
+            {MPV_RENDER_PARAM_OPENGL_FBO, &target},
+            {MPV_RENDER_PARAM_FLIP_Y, &flip},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        const bool ok = mpv_render_context_render(m_render, params) >= 0;
+        // The renderers' contexts read this texture next; it must be complete.
+        m_context->functions()->glFinish();
+        return ok;
+    }
+
+    // Rows of whole 64-byte blocks.
+    const int stride = (size.width() * 4 + 63) / 64 * 64;
+    const int needed = stride * size.height() + 64;
+    if (slot->memory.size() < needed)
+        slot->memory.resize(needed);
+    slot->size = size;
+    slot->stride = stride;
+    int dimensions[2] = {size.width(), size.height()};
+    size_t strideBytes = size_t(stride);
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_SW_SIZE, dimensions},
+        {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char *>("rgb0")},
+        {MPV_RENDER_PARAM_SW_STRIDE, &strideBytes},
+        {MPV_RENDER_PARAM_SW_POINTER, slot->pixels()},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    return mpv_render_context_render(m_render, params) >= 0;
+}
+
 void VideoFrameSource::draw()
 {
     if (!(mpv_render_context_update(m_render) & MPV_RENDER_UPDATE_FRAME))
@@ -155,25 +244,16 @@ void VideoFrameSource::draw()
     }
     if (!slot)
         return; // every slot is held: mpv skips this frame rather than stall
-    if (!slot->fbo || slot->fbo->size() != size)
-        slot->fbo = std::make_unique<QOpenGLFramebufferObject>(size);
 
-    mpv_opengl_fbo target{static_cast<int>(slot->fbo->handle()), size.width(), size.height(), 0};
-    int flip = 1; // GL's bottom-left origin, as the renderers sample it
-    mpv_render_param params[] = {
-        {MPV_RENDER_PARAM_OPENGL_FBO, &target},
-        {MPV_RENDER_PARAM_FLIP_Y, &flip},
-        {MPV_RENDER_PARAM_INVALID, nullptr},
-    };
-    mpv_render_context_render(m_render, params);
-    // The renderers' contexts read this texture next; it must be complete.
-    m_context->functions()->glFinish();
+    const bool drawn = drawInto(slot, size);
     mpv_render_context_report_swap(m_render);
 
     bool first = false;
     {
         QMutexLocker lock(&m_mutex);
         slot->writing = false;
+        if (!drawn)
+            return;
         m_newest = index;
         ++m_drawn;
         const qint64 now = monotonicMs();
@@ -199,13 +279,19 @@ bool VideoFrameSource::acquire(Frame *frame)
 {
     QMutexLocker lock(&m_mutex);
     m_notified = false;
-    if (m_newest < 0 || !m_slots[m_newest]->fbo)
+    if (m_newest < 0)
         return false;
     Slot *slot = m_slots[m_newest];
     ++slot->holders;
     frame->slot = m_newest;
-    frame->texture = slot->fbo->texture();
-    frame->size = slot->fbo->size();
+    frame->size = slot->size;
+    if (m_drawing == Drawing::OpenGL) {
+        frame->texture = slot->fbo ? slot->fbo->texture() : 0;
+    } else {
+        // The image only wraps the slot's memory, which is not written while held.
+        frame->image = QImage(slot->pixels(), slot->size.width(), slot->size.height(), slot->stride,
+                              QImage::Format_RGBX8888);
+    }
     return true;
 }
 

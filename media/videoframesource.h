@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QImage>
 #include <QMutex>
 #include <QObject>
 #include <QSize>
@@ -18,24 +20,38 @@ struct mpv_render_context;
 
 namespace OrvaneAV {
 
-// Draws one player's video on a thread of its own. mpv renders every frame into
-// a texture of a small ring; renderers (on the GUI thread, in contexts sharing
-// textures with this one) take the newest texture and hold it while they show
-// it, so drawing never waits for the GUI and the GUI never waits for drawing.
+// Draws one player's video on a thread of its own, into a small ring of frames
+// that every renderer attached to the player can show. Renderers hold the newest
+// frame while they show it and the thread never writes a held frame, so drawing
+// never waits for the GUI and the GUI never waits for drawing.
+//
+// On a GPU, mpv's OpenGL renderer draws into textures (in a context sharing
+// them with the renderers'). Where OpenGL is itself rasterised on the CPU
+// (llvmpipe and friends, as in virtual displays), mpv's software renderer draws
+// into memory instead: its SIMD scaling and conversion cost a fraction of the
+// shader passes, and the renderers paint the pixels without OpenGL at all.
 class VideoFrameSource : public QThread
 {
     Q_OBJECT
 public:
+    enum class Drawing { OpenGL, Software };
+
     struct Frame {
-        unsigned texture = 0;
-        QSize size;
         int slot = -1;
+        QSize size;
+        unsigned texture = 0; // OpenGL drawing
+        QImage image;         // software drawing; valid while held
     };
+
+    // How this machine draws video, decided once on the GUI thread from the
+    // OpenGL renderer's name; ORVANE_VIDEO_DRAWING=opengl|software forces it.
+    static Drawing machineDrawing();
 
     // Created and destroyed on the GUI thread; the thread starts at once.
     explicit VideoFrameSource(mpv_handle *mpv);
     ~VideoFrameSource() override;
 
+    Drawing drawing() const { return m_drawing; }
     bool isReady() const;
 
     // The size frames are drawn at: the largest renderer's size in device pixels.
@@ -63,17 +79,23 @@ protected:
 
 private:
     struct Slot {
-        std::unique_ptr<QOpenGLFramebufferObject> fbo;
+        std::unique_ptr<QOpenGLFramebufferObject> fbo; // OpenGL drawing
+        QByteArray memory;                             // software drawing
+        QSize size;
+        int stride = 0;
         int holders = 0;
         bool writing = false;
+        uchar *pixels();
     };
 
     static void onUpdate(void *context);
     void draw();
+    bool drawInto(Slot *slot, const QSize &size);
     int reserveSlot();
 
     mpv_handle *m_mpv;
-    QOffscreenSurface *m_surface;
+    const Drawing m_drawing;
+    QOffscreenSurface *m_surface = nullptr;
     QOpenGLContext *m_context = nullptr;
     mpv_render_context *m_render = nullptr;
     QObject *m_receiver = nullptr;
@@ -85,7 +107,6 @@ private:
     int m_newest = -1;
     QSize m_targetSize;
     bool m_ready = false;
-    bool m_failed = false;
     bool m_firstDrawn = false;
     qint64 m_drawn = 0;
     std::deque<qint64> m_drawTimes; // milliseconds, the last second's frames

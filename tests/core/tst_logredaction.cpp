@@ -15,6 +15,8 @@ private slots:
     void textMentioningTheUrl();
     void json_data();
     void json();
+    void addressText_data();
+    void addressText();
 };
 
 void TestLogRedaction::urls_data()
@@ -49,6 +51,29 @@ void TestLogRedaction::textMentioningTheUrl()
              QString("Error transferring https://h:8443/api/v1.1/me?auth_token=***&detailed=true - server replied: Forbidden"));
     QCOMPARE(LogRedaction::redactedText("Host requires authentication", url),
              QString("Host requires authentication"));
+}
+
+void TestLogRedaction::addressText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("srt address in a player message")
+        << "ffmpeg: srt: Connection to srt://h:1/?passphrase=s3cr#t&latency=500 failed"
+        << "ffmpeg: srt: Connection to srt://h:1/?passphrase=***&latency=500 failed";
+    QTest::newRow("passphrase last, before a quote")
+        << "Opening 'srt://h:1?latency=5&passphrase=abc'" << "Opening 'srt://h:1?latency=5&passphrase=***'";
+    QTest::newRow("two addresses")
+        << "a https://h/x?auth_token=t1 b https://h/y?x=1&token=t2"
+        << "a https://h/x?auth_token=*** b https://h/y?x=1&token=***";
+    QTest::newRow("not after a separator") << "passphrase=abc" << "passphrase=abc";
+    QTest::newRow("nothing secret") << "tcp://h:1?timeout=5&mode=caller" << "tcp://h:1?timeout=5&mode=caller";
+}
+
+void TestLogRedaction::addressText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(LogRedaction::redactedAddressText(text), expected);
 }
 
 void TestLogRedaction::json_data()

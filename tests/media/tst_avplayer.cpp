@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QHBoxLayout>
+#include <QPainter>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -224,7 +225,7 @@ QImage TestAVPlayer::stillOfPattern(AVPlayer &player, OpenGLWidgetRenderer *rend
     // A frame that does not come means nothing was redrawn; the grab tells.
     (void)QTest::qWaitFor([&] { return player.statistics().video_only.displayedFrames > before; }, 1500);
     QTest::qWait(200);
-    return renderer->grabFramebuffer();
+    return renderer->grabFrame();
 }
 
 void TestAVPlayer::engineAddress_data()
@@ -404,7 +405,7 @@ void TestAVPlayer::liveStreamShowsFrames()
     QCOMPARE(first.count(), 1);
     QVERIFY(errors.isEmpty());
     // The test pattern, not black: its colour bars are bright somewhere.
-    const QImage frame = m_left->grabFramebuffer();
+    const QImage frame = m_left->grabFrame();
     QVERIFY(brightPixels(frame, frame.rect()) > frame.width() * frame.height() / 10);
     QCOMPARE(player.statistics().video_only.width, 1920);
     player.stop();
@@ -451,6 +452,18 @@ void TestAVPlayer::playerMovesBetweenRenderersWhilePlaying()
     player.addVideoRenderer(m_left);
     QCOMPARE(player.videoOutputs().size(), 2);
     QVERIFY(waitForFrames(m_left, 5));
+    // A picture to look at: one live feed in two renderers, with its watermark.
+    player.setOverlayText(QStringLiteral("ann@orvane.test"));
+    QTest::qWait(200);
+    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/artifacts");
+    QDir().mkpath(folder);
+    QImage picture(m_left->width() * 2, m_left->height(), QImage::Format_RGB32);
+    QPainter painter(&picture);
+    painter.drawImage(0, 0, m_left->grabFrame());
+    painter.drawImage(m_left->width(), 0, m_right->grabFrame());
+    painter.end();
+    QVERIFY(picture.save(folder + QStringLiteral("/media-two-renderers-%1.png")
+                             .arg(qEnvironmentVariable("ORVANE_VIDEO_DRAWING", QStringLiteral("auto")))));
     player.removeVideoRenderer(m_right);
     QCOMPARE(player.videoOutputs(), QList<OpenGLWidgetRenderer *>{m_left});
     QCOMPARE(log.names, (QStringList{"playing-state", "started"}));
@@ -524,11 +537,11 @@ void TestAVPlayer::overlayTextAppearsAndEmptyDrawsNothing()
     QCOMPARE(brightPixels(plain, corner), 0);
 
     player.setOverlayText(QStringLiteral("ann@orvane.test"));
-    const QImage marked = m_left->grabFramebuffer();
+    const QImage marked = m_left->grabFrame();
     QVERIFY(brightPixels(marked, corner) > 30);
 
     player.setOverlayText(QString());
-    const QImage cleared = m_left->grabFramebuffer();
+    const QImage cleared = m_left->grabFrame();
     QCOMPARE(brightPixels(cleared, corner), 0);
 }
 

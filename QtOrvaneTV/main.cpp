@@ -1,0 +1,34 @@
+// The viewer's entry point: process attributes, crash handler, log, settings
+// store and client, then the main window.
+#include "displaykeeper.h"
+#include "mainwindow.h"
+#include "logutils.h"
+#include "settings.h"
+#include "startup.h"
+#include "theme.h"
+#include "zubcrashreport.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    Startup::prepareProcess();
+    QApplication app(argc, argv);
+    // The display stays on for as long as the viewer runs (released at exit).
+    DisplayKeeper::keepDisplayOn(QStringLiteral("Orvane TV"), QStringLiteral("Watching live video"));
+    Startup::setIdentity();
+    LogUtils::configure(LogUtils::Configuration::viewer());
+    zubCrashReport::setSignalHandler(Startup::crashFolder(), &Startup::crashCallback);
+    QCoreApplication::addLibraryPath(QCoreApplication::applicationDirPath() + QStringLiteral("/plugins"));
+    LogUtils::initLogging(); // without a log file the viewer still runs
+    Theme::installFonts();
+    Settings *settings = Settings::sharedInstance();
+    QtOVCoreAPIFramework *framework = Startup::setupFramework();
+
+    MainWindow window(nullptr, framework, settings);
+    QPalette palette = window.palette();
+    palette.setColor(QPalette::Window, Theme::mainBackground);
+    window.setPalette(palette);
+    window.show();
+    return app.exec();
+}

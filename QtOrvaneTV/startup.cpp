@@ -1,0 +1,62 @@
+#include "startup.h"
+
+#include "avglobal.h"
+#include "helpers.h"
+#include "logutils.h"
+#include "qtovcoreapiframework.h"
+#include "serverenvironment.h"
+#include "zubcrashreport.h"
+
+#include <QCoreApplication>
+
+namespace Startup {
+
+void prepareProcess()
+{
+    QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
+    prepareEnvironment();
+    OrvaneAV::prepareApplication();
+}
+
+void prepareEnvironment()
+{
+    if (qEnvironmentVariableIsEmpty("QT_FONT_DPI"))
+        qputenv("QT_FONT_DPI", "96");
+    qputenv("QT_AUTO_SCREEN_SCALE_FACTOR", "0");
+}
+
+void setIdentity()
+{
+    Helpers::initResources();
+    QCoreApplication::setOrganizationName(QStringLiteral("Orvane"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("orvane.tv"));
+    QCoreApplication::setApplicationName(QStringLiteral("Orvane TV"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2").arg(Helpers::getVersion(), Helpers::getBuild()));
+}
+
+QString crashFolder()
+{
+    return LogUtils::crashFolderName();
+}
+
+QString mapError(const QString &error)
+{
+    if (error == QLatin1String("Cannot read property 'attempt' of undefined"))
+        return QCoreApplication::translate("Startup", "Something went wrong, please try again.");
+    return error;
+}
+
+QtOVCoreAPIFramework *setupFramework()
+{
+    auto *framework = new QtOVCoreAPIFramework(&mapError, new OVTVProduction);
+    framework->setPrintRequest(false);
+    framework->setPrintResponse(false);
+    return framework;
+}
+
+void crashCallback(const char *logPath, bool written)
+{
+    zubCrashReport::showCrashMessage(logPath, written);
+}
+
+} // namespace Startup

@@ -1,0 +1,38 @@
+#ifndef STARTUP_H
+#define STARTUP_H
+
+#include <QString>
+
+class QtOVCoreAPIFramework;
+
+// The viewer's start-up steps that come before its main window, kept apart from
+// main() so that they can be checked on their own.
+namespace Startup {
+
+// Before the application object exists: no high-DPI scaling, OpenGL contexts
+// that share textures (video is drawn on the players' own threads), and the
+// environment below.
+void prepareProcess();
+// A font DPI of 96 unless one is already set; no automatic screen scaling.
+void prepareEnvironment();
+
+// The application's organisation, domain, name and version ("1.0.1.42").
+void setIdentity();
+
+// The folder crash logs are written to.
+QString crashFolder();
+
+// The only rewriting of error texts: one known server text becomes a sentence
+// a person can act on; everything else is returned unchanged.
+QString mapError(const QString &error);
+
+// The client of the production deployment, with request and response printing
+// off. Created once, lives until the process ends.
+QtOVCoreAPIFramework *setupFramework();
+
+// Shown when the viewer crashes: where the log went, or that it could not be written.
+void crashCallback(const char *logPath, bool written);
+
+} // namespace Startup
+
+#endif // STARTUP_H
