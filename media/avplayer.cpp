@@ -25,6 +25,8 @@ const int kOpenTimeoutMs = 15000;
 const char kLiveReadTimeout[] = "5000000";
 const int kKeptMessages = 12;
 
+enum StartAnswer : uint64_t { DurationAnswer = 1, SeekableAnswer = 2 };
+
 enum PropertyId : uint64_t {
     TimePos = 1, Duration, Seekable, VideoBitrate, AudioBitrate, FrameRate,
     DecoderDrops, OutputDrops, VideoCodec, AudioCodec, Width, Height,
@@ -457,38 +459,39 @@ QString AVPlayer::engineAddress(const QString &url)
 
 QString AVPlayer::colorFilter(ColorSpace space, ColorRange range)
 {
+    // mpv's format filter overrides what the stream signals; the renderer then
+    // converts with these and maps HDR transfers to the SDR display.
+    struct Conversion {
+        const char *matrix;
+        const char *primaries;
+        const char *gamma;
+    };
+    static const Conversion conversions[] = {
+        /* Unknown */ {nullptr, nullptr, nullptr},
+        /* RGB     */ {"rgb", nullptr, nullptr},
+        /* GBR     */ {"rgb", nullptr, nullptr},
+        /* BT601   */ {"bt.601", nullptr, nullptr},
+        /* BT709   */ {"bt.709", "bt.709", "bt.1886"},
+        /* XYZ     */ {"xyz", nullptr, nullptr},
+        /* BT2020  */ {"bt.2020-ncl", "bt.2020", "bt.1886"},
+        /* D3_PQ   */ {"bt.2020-ncl", "display-p3", "pq"},
+        /* PQ      */ {"bt.2020-ncl", "bt.2020", "pq"},
+        /* HLG     */ {"bt.2020-ncl", "bt.2020", "hlg"},
+    };
+    static const char *const levels[] = {nullptr, "limited", "full"};
+
     QStringList parts;
-    switch (space) {
-    case ColorSpace_Unknown: break;
-    case ColorSpace_RGB:
-    case ColorSpace_GBR: parts << QStringLiteral("colormatrix=rgb"); break;
-    case ColorSpace_BT601: parts << QStringLiteral("colormatrix=bt.601"); break;
-    case ColorSpace_BT709:
-        parts << QStringLiteral("colormatrix=bt.709") << QStringLiteral("primaries=bt.709")
-              << QStringLiteral("gamma=bt.1886");
-        break;
-    case ColorSpace_XYZ: parts << QStringLiteral("colormatrix=xyz"); break;
-    case ColorSpace_BT2020:
-        parts << QStringLiteral("colormatrix=bt.2020-ncl") << QStringLiteral("primaries=bt.2020")
-              << QStringLiteral("gamma=bt.1886");
-        break;
-    case ColorSpace_D3_PQ:
-        parts << QStringLiteral("colormatrix=bt.2020-ncl") << QStringLiteral("primaries=display-p3")
-              << QStringLiteral("gamma=pq");
-        break;
-    case ColorSpace_PQ:
-        parts << QStringLiteral("colormatrix=bt.2020-ncl") << QStringLiteral("primaries=bt.2020")
-              << QStringLiteral("gamma=pq");
-        break;
-    case ColorSpace_HLG:
-        parts << QStringLiteral("colormatrix=bt.2020-ncl") << QStringLiteral("primaries=bt.2020")
-              << QStringLiteral("gamma=hlg");
-        break;
+    if (space >= ColorSpace_Unknown && space <= ColorSpace_HLG) {
+        const Conversion &conversion = conversions[space];
+        if (conversion.matrix)
+            parts << QStringLiteral("colormatrix=") + QLatin1String(conversion.matrix);
+        if (conversion.primaries)
+            parts << QStringLiteral("primaries=") + QLatin1String(conversion.primaries);
+        if (conversion.gamma)
+            parts << QStringLiteral("gamma=") + QLatin1String(conversion.gamma);
     }
-    if (range == ColorRange_Limited)
-        parts << QStringLiteral("colorlevels=limited");
-    else if (range == ColorRange_Full)
-        parts << QStringLiteral("colorlevels=full");
+    if (range >= ColorRange_Unknown && range <= ColorRange_Full && levels[range])
+        parts << QStringLiteral("colorlevels=") + QLatin1String(levels[range]);
     return parts.isEmpty() ? QString() : QStringLiteral("format=") + parts.join(QLatin1Char(':'));
 }
 
@@ -617,10 +620,30 @@ void AVPlayer::handleEvent(const mpv_event &event)
             m_openTimer.stop();
             int unpaused = 0;
             mpv_set_property_async(m_mpv, 0, "pause", MPV_FORMAT_FLAG, &unpaused);
+            // Callers read the length and seekability as playing begins, so both
+            // are asked for now and playing is announced with their answers.
+            m_startAnswersMissing = 2;
+            mpv_get_property_async(m_mpv, m_generation * 4 + DurationAnswer, "duration", MPV_FORMAT_DOUBLE);
+            mpv_get_property_async(m_mpv, m_generation * 4 + SeekableAnswer, "seekable", MPV_FORMAT_FLAG);
+        }
+        break;
+    case MPV_EVENT_GET_PROPERTY_REPLY: {
+        if (event.reply_userdata / 4 != m_generation || !m_opened || m_startAnswersMissing <= 0)
+            break;
+        const auto *property = static_cast<const mpv_event_property *>(event.data);
+        const bool has = event.error >= 0 && property->data;
+        if (event.reply_userdata % 4 == DurationAnswer) {
+            const double seconds = has && property->format == MPV_FORMAT_DOUBLE ? *static_cast<double *>(property->data) : 0;
+            m_duration = std::isfinite(seconds) ? qRound64(seconds * 1000) : 0;
+        } else {
+            m_seekable = has && property->format == MPV_FORMAT_FLAG && *static_cast<int *>(property->data);
+        }
+        if (--m_startAnswersMissing == 0 && m_state == StoppedState) {
             setState(PlayingState);
             emit started();
         }
         break;
+    }
     case MPV_EVENT_END_FILE: {
         const auto *end = static_cast<const mpv_event_end_file *>(event.data);
         if (end->playlist_entry_id != m_entry || m_entry < 0)

@@ -137,6 +137,7 @@ private:
     bool m_acceptStart = false;
     qint64 m_entry = -1;
     bool m_opened = false;
+    int m_startAnswersMissing = 0;
     QTimer m_openTimer;
     struct PendingEnd {
         quint64 generation = 0;

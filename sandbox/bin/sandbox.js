@@ -100,14 +100,16 @@ async function main() {
   const tls = await ensureCertificates(options.stateDir, endpoints.map((e) => e.split(':')[0]));
   const clips = await ensureMedia(options.stateDir, log);
 
-  // Every seeded live stream gets its ports and an encoder; offline ones stay silent.
+  // Every seeded live stream gets an encoder. Running ones listen on a port of
+  // their own choosing before any other server starts, so no two can meet on one;
+  // offline ones get a port nobody answers on. SRT ports are reserved for the relays.
   const liveSources = {};
   const liveNames = {};
   const offline = new Set();
   for (const camera of seededCameras.filter((c) => c.stream)) {
     const id = camera.stream.id || camera.stream.sid;
     liveSources[id] = {
-      host: '127.0.0.1', tcpPort: await freePort('tcp'), srtPort: await freePort('udp'),
+      host: '127.0.0.1', tcpPort: 0, srtPort: await freePort('udp'),
       secured: camera.stream.secured, passphrase: `orvane-${id}-passphrase`,
     };
     liveNames[id] = camera.name;
@@ -115,6 +117,7 @@ async function main() {
   }
   const live = await LiveEncoders.create({ stateDir: options.stateDir, liveSources, names: liveNames, log });
   await Promise.all([...live.streams.values()].filter((s) => !offline.has(s.id)).map((s) => s.start()));
+  for (const id of offline) liveSources[id].tcpPort = await freePort('tcp');
 
   const seed = buildSeed({ mediaBase: `https://${hosts.recordingsMedia}:443/media`, clips, liveSources });
   const imageIds = [...new Set([...seed.companies.map((c) => c.image), ...seed.users.map((u) => u.image)].filter(Boolean))];

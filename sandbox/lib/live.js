@@ -78,8 +78,10 @@ class LiveStream {
     this.server = net.createServer((socket) => this.addViewer(socket));
     await new Promise((resolve, reject) => {
       this.server.once('error', reject);
-      this.server.listen(this.source.tcpPort, this.source.host, resolve);
+      this.server.listen(this.source.tcpPort || 0, this.source.host, resolve);
     });
+    // A first start picks the port; later starts keep it.
+    this.source.tcpPort = this.server.address().port;
     this.startEncoder();
     if (this.relay) this.startRelay();
   }
