@@ -29,7 +29,7 @@ enum StartAnswer : uint64_t { DurationAnswer = 1, SeekableAnswer = 2 };
 
 enum PropertyId : uint64_t {
     TimePos = 1, Duration, Seekable, VideoBitrate, AudioBitrate, FrameRate,
-    DecoderDrops, OutputDrops, VideoCodec, AudioCodec, Width, Height,
+    DecoderDrops, OutputDrops, VideoCodec, AudioCodec, Width, Height, Buffered,
 };
 
 bool isLiveAddress(const QString &url)
@@ -124,6 +124,7 @@ AVPlayer::AVPlayer(QObject *parent)
     mpv_observe_property(m_mpv, AudioCodec, "audio-codec-name", MPV_FORMAT_STRING);
     mpv_observe_property(m_mpv, Width, "dwidth", MPV_FORMAT_INT64);
     mpv_observe_property(m_mpv, Height, "dheight", MPV_FORMAT_INT64);
+    mpv_observe_property(m_mpv, Buffered, "demuxer-cache-duration", MPV_FORMAT_DOUBLE);
 
     m_openTimer.setSingleShot(true);
     connect(&m_openTimer, &QTimer::timeout, this, &AVPlayer::openTimedOut);
@@ -335,7 +336,7 @@ void AVPlayer::setVideoDecoderPriority(const QStringList &names)
         if (name == QLatin1String("FFmpeg"))
             break;
     }
-    mpv_set_property_string(m_mpv, "hwdec", hwdec.constData());
+    setPropertyLater("hwdec", hwdec);
 }
 
 Statistics AVPlayer::statistics() const
@@ -355,6 +356,7 @@ Statistics AVPlayer::statistics() const
     s.video_only.droppedFrames = m_droppedByDecoder + m_droppedByOutput;
     s.video_only.width = m_width;
     s.video_only.height = m_height;
+    s.video_only.bufferedMs = m_state != StoppedState ? m_bufferedMs : 0;
     return s;
 }
 
@@ -417,15 +419,22 @@ void AVPlayer::updateRenderSize()
 void AVPlayer::setColorSpace(ColorSpace space)
 {
     m_colorSpace = space;
-    if (m_mpv)
-        mpv_set_property_string(m_mpv, "vf", colorFilter(m_colorSpace, m_colorRange).toUtf8().constData());
+    setPropertyLater("vf", colorFilter(m_colorSpace, m_colorRange).toUtf8());
 }
 
 void AVPlayer::setColorRange(ColorRange range)
 {
     m_colorRange = range;
-    if (m_mpv)
-        mpv_set_property_string(m_mpv, "vf", colorFilter(m_colorSpace, m_colorRange).toUtf8().constData());
+    setPropertyLater("vf", colorFilter(m_colorSpace, m_colorRange).toUtf8());
+}
+
+// Without waiting for mpv's core, which may be busy opening a stream.
+void AVPlayer::setPropertyLater(const char *name, const QByteArray &value)
+{
+    if (!m_mpv)
+        return;
+    const char *text = value.constData();
+    mpv_set_property_async(m_mpv, 0, name, MPV_FORMAT_STRING, &text);
 }
 
 void AVPlayer::setOverlayText(const QString &text)
@@ -690,6 +699,7 @@ void AVPlayer::handleEvent(const mpv_event &event)
         case AudioCodec: m_audioCodec = text; break;
         case Width: m_width = int(integer); break;
         case Height: m_height = int(integer); break;
+        case Buffered: m_bufferedMs = std::isfinite(number) ? qRound64(number * 1000) : 0; break;
         default: break;
         }
         break;

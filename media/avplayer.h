@@ -120,6 +120,7 @@ private:
     void setState(State state);
     void finish(const AVError &failure);
     void command(const QStringList &arguments);
+    void setPropertyLater(const char *name, const QByteArray &value);
 
     mpv_handle *m_mpv = nullptr;
     VideoFrameSource *m_frames = nullptr;
@@ -159,6 +160,7 @@ private:
     QString m_audioCodec;
     int m_width = 0;
     int m_height = 0;
+    qint64 m_bufferedMs = 0;
 
     QStringList m_decoderPriority;
     BufferMode m_bufferMode = BufferTime;

@@ -25,6 +25,8 @@ public:
         qint64 displayedFrames = 0; // drawn since play()
         int width = 0;
         int height = 0;
+        // Received but not yet shown: the delay behind live, in milliseconds.
+        qint64 bufferedMs = 0;
     };
 
     Common audio;

@@ -109,6 +109,8 @@ private slots:
     void colourSpaceChangesPicture();
     void overlayTextAppearsAndEmptyDrawsNothing();
     void statisticsArePlausible();
+    void bufferValueDelaysLivePlayback_data();
+    void bufferValueDelaysLivePlayback();
 
 private:
     QString liveUrl(const QString &stream, const QString &protocol, int latencyMs = 200) const;
@@ -587,6 +589,33 @@ void TestAVPlayer::statisticsArePlausible()
     QCOMPARE(player.audio()->volume(), 60.0);
     player.stop();
     QCOMPARE(player.statistics().video_only.currentDisplayFPS(), 0.0);
+}
+
+void TestAVPlayer::bufferValueDelaysLivePlayback_data()
+{
+    QTest::addColumn<qint64>("delayMs");
+    QTest::addColumn<qint64>("atLeastMs");
+    QTest::addColumn<qint64>("belowMs");
+    // The buffer is what separates the picture from live.
+    QTest::newRow("fixed delay of 2 s") << qint64(2000) << qint64(1200) << qint64(4000);
+    QTest::newRow("automatic: as little as the stream allows") << qint64(-1) << qint64(0) << qint64(1000);
+}
+
+void TestAVPlayer::bufferValueDelaysLivePlayback()
+{
+    QFETCH(qint64, delayMs);
+    QFETCH(qint64, atLeastMs);
+    QFETCH(qint64, belowMs);
+    AVPlayer player;
+    player.setRenderer(m_left);
+    player.setBufferMode(BufferTime);
+    player.setBufferValue(delayMs);
+    player.play(liveUrl(QStringLiteral("str-2"), QStringLiteral("tcp")));
+    QVERIFY(waitForFrames(m_left, 10, 20000));
+    QTest::qWait(1500);
+    const qint64 buffered = player.statistics().video_only.bufferedMs;
+    qInfo("buffered: %lld ms", buffered);
+    QVERIFY2(buffered >= atLeastMs && buffered < belowMs, qPrintable(QString::number(buffered)));
 }
 
 int main(int argc, char *argv[])
