@@ -24,6 +24,7 @@ const int kOpenTimeoutMs = 15000;
 // A live stream that sends nothing for this long is lost (microseconds).
 const char kLiveReadTimeout[] = "5000000";
 const int kKeptMessages = 12;
+const qint64 kMaxSrtLatencyMs = 2147483;
 
 enum StartAnswer : uint64_t { DurationAnswer = 1, SeekableAnswer = 2 };
 
@@ -460,8 +461,10 @@ QString AVPlayer::engineAddress(const QString &url)
             continue;
         bool ok = false;
         const qint64 ms = item.mid(8).toLongLong(&ok);
+        // SRT keeps its latency as a 32-bit count of milliseconds; larger values
+        // from a record are held at its limit rather than overflowing.
         if (ok && ms >= 0)
-            item = QStringLiteral("latency=%1").arg(ms * 1000);
+            item = QStringLiteral("latency=%1").arg(qMin<qint64>(ms, kMaxSrtLatencyMs) * 1000);
     }
     return url.left(query + 1) + items.join(QLatin1Char('&'));
 }

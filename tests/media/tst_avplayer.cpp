@@ -245,6 +245,9 @@ void TestAVPlayer::engineAddress_data()
         << "srt://h:1/?passphrase=latency=9&latency=2" << "srt://h:1/?passphrase=latency=9&latency=2000";
     QTest::newRow("no latency") << "srt://h:1/?passphrase=p" << "srt://h:1/?passphrase=p";
     QTest::newRow("not a number is left alone") << "srt://h:1/?latency=abc" << "srt://h:1/?latency=abc";
+    QTest::newRow("beyond SRT's range is held at it")
+        << "srt://h:1/?latency=9223372036854775807" << "srt://h:1/?latency=2147483000";
+    QTest::newRow("negative is left alone") << "srt://h:1/?latency=-5" << "srt://h:1/?latency=-5";
     QTest::newRow("upper-case scheme") << "SRT://h:1?latency=3" << "SRT://h:1?latency=3000";
     QTest::newRow("tcp untouched") << "tcp://h:1?latency=3" << "tcp://h:1?latency=3";
 }
