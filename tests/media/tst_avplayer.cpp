@@ -105,6 +105,7 @@ private slots:
     void liveStreamShowsFrames();
     void stoppedEncoderGivesNetworkError();
     void playerMovesBetweenRenderersWhilePlaying();
+    void rendererOrPlayerDestroyedWhilePlaying();
     void colourRangeChangesLevels();
     void colourSpaceChangesPicture();
     void overlayTextAppearsAndEmptyDrawsNothing();
@@ -491,6 +492,31 @@ void TestAVPlayer::playerMovesBetweenRenderersWhilePlaying()
     QCOMPARE(player.videoOutputs(), QList<OpenGLWidgetRenderer *>{m_left});
     QCOMPARE(log.names, (QStringList{"playing-state", "started"}));
     QVERIFY(player.isPlaying());
+}
+
+void TestAVPlayer::rendererOrPlayerDestroyedWhilePlaying()
+{
+    // A tile closed while its feed plays: the player goes on without it.
+    auto *player = new AVPlayer;
+    auto *tile = new OpenGLWidgetRenderer(&m_window);
+    tile->setFixedSize(160, 90);
+    tile->show();
+    player->setRenderer(tile);
+    player->play(liveUrl(QStringLiteral("str-7"), QStringLiteral("tcp")));
+    QVERIFY(waitForFrames(tile, 5));
+    delete tile;
+    QVERIFY(player->videoOutputs().isEmpty());
+    const qint64 drawn = player->statistics().video_only.displayedFrames;
+    QTRY_VERIFY_WITH_TIMEOUT(player->statistics().video_only.displayedFrames > drawn + 5, 5000);
+    QVERIFY(player->isPlaying());
+
+    // A player deleted while shown: its renderer lets go of it and shows black.
+    player->setRenderer(m_left);
+    QVERIFY(waitForFrames(m_left, 3));
+    delete player;
+    QVERIFY(m_left->player() == nullptr);
+    const QImage black = m_left->grabFrame();
+    QCOMPARE(brightPixels(black, black.rect()), 0);
 }
 
 void TestAVPlayer::colourRangeChangesLevels()
