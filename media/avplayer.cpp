@@ -132,7 +132,13 @@ AVPlayer::AVPlayer(QObject *parent)
 
     m_audio = new AudioOutput(m_mpv, this);
     m_frames = new VideoFrameSource(m_mpv);
-    connect(m_frames, &VideoFrameSource::setUp, this, [this] { loadPending(); }, Qt::QueuedConnection);
+    // Loads wait for drawing to be set up; without it (no usable OpenGL) sound
+    // still plays.
+    connect(m_frames, &VideoFrameSource::setUp, this, [this](bool ok) {
+        m_drawingSettled = true;
+        m_canDraw = ok;
+        loadPending();
+    }, Qt::QueuedConnection);
     connect(m_frames, &VideoFrameSource::firstFrameDrawn, this, [this] {
         if (m_state != StoppedState)
             emit firstFrameRendered();
@@ -210,7 +216,7 @@ void AVPlayer::play()
 // opens its video output.
 void AVPlayer::loadPending()
 {
-    if (!m_loadPending || !m_frames->isReady())
+    if (!m_loadPending || !m_drawingSettled)
         return;
     m_loadPending = false;
 
@@ -245,6 +251,8 @@ void AVPlayer::loadPending()
                 options.add("tls-ca-file", QFile::encodeName(deployment.caFiles().constFirst()));
         }
     }
+    if (!m_canDraw)
+        options.add("vid", "no"); // no video output to open: do not decode pictures
     const QByteArray engineUrl = engineAddress(address).toUtf8();
     mpv_node args[4];
     args[0].format = MPV_FORMAT_STRING;

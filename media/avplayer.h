@@ -131,6 +131,8 @@ private:
     State m_state = StoppedState;
     QString m_url;
     bool m_loadPending = false; // play() came before drawing was set up
+    bool m_drawingSettled = false;
+    bool m_canDraw = true;
     // mpv's events of files we replaced or stopped are told apart from those of
     // the current file: each load is numbered, its reply unlocks the next
     // started entry, and only that entry's events count.

@@ -98,12 +98,6 @@ VideoFrameSource::~VideoFrameSource()
     delete m_surface;
 }
 
-bool VideoFrameSource::isReady() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_ready;
-}
-
 void VideoFrameSource::run()
 {
     QOpenGLContext context;
@@ -139,7 +133,6 @@ void VideoFrameSource::run()
         QMutexLocker lock(&m_mutex);
         m_context = ok && m_drawing == Drawing::OpenGL ? &context : nullptr;
         m_receiver = ok ? &receiver : nullptr;
-        m_ready = ok;
     }
     emit setUp(ok);
     if (!ok)

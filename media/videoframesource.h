@@ -52,7 +52,6 @@ public:
     ~VideoFrameSource() override;
 
     Drawing drawing() const { return m_drawing; }
-    bool isReady() const;
 
     // The size frames are drawn at: the largest renderer's size in device pixels.
     void setTargetSize(const QSize &size);
@@ -106,7 +105,6 @@ private:
     QVector<Slot *> m_slots;
     int m_newest = -1;
     QSize m_targetSize;
-    bool m_ready = false;
     bool m_firstDrawn = false;
     qint64 m_drawn = 0;
     std::deque<qint64> m_drawTimes; // milliseconds, the last second's frames

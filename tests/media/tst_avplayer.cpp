@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QHBoxLayout>
+#include <QOpenGLContext>
 #include <QPainter>
 #include <QProcess>
 #include <QSignalSpy>
@@ -110,6 +111,7 @@ private slots:
     void colourSpaceChangesPicture();
     void overlayTextAppearsAndEmptyDrawsNothing();
     void statisticsArePlausible();
+    void soundPlaysWhereVideoCannotBeDrawn();
     void bufferValueDelaysLivePlayback_data();
     void bufferValueDelaysLivePlayback();
 
@@ -618,6 +620,22 @@ void TestAVPlayer::statisticsArePlausible()
     QCOMPARE(player.audio()->volume(), 60.0);
     player.stop();
     QCOMPARE(player.statistics().video_only.currentDisplayFPS(), 0.0);
+}
+
+void TestAVPlayer::soundPlaysWhereVideoCannotBeDrawn()
+{
+    // Run by CTest on a display without OpenGL with OpenGL drawing forced.
+    if (OrvaneAV::VideoFrameSource::machineDrawing() != VideoFrameSource::Drawing::OpenGL
+        || QOpenGLContext().create())
+        QSKIP("needs a display without OpenGL and ORVANE_VIDEO_DRAWING=opengl");
+    AVPlayer player;
+    player.setRenderer(m_left);
+    SignalLog log(&player);
+    player.play(liveUrl(QStringLiteral("str-2"), QStringLiteral("tcp")));
+    QTRY_VERIFY_WITH_TIMEOUT(log.names.contains(QStringLiteral("started")), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(player.statistics().audio.bit_rate > 0, 10000);
+    QCOMPARE(m_left->shownFrames(), 0);
+    QVERIFY(log.errors.isEmpty());
 }
 
 void TestAVPlayer::bufferValueDelaysLivePlayback_data()
