@@ -3,15 +3,18 @@
 //   srtrelay --source HOST:PORT --listen HOST:PORT [--passphrase TEXT] [--keylen 16|24|32]
 //            [--latency MS]
 //
-// The stream is read from a TCP source (the sandbox's live fan-out) and every
-// 1316-byte chunk (seven transport packets, the usual SRT payload) is sent to
-// every connected caller. A caller that cannot keep up loses chunks, never the
-// others. When the source ends, every caller is closed and the relay exits: a
-// stopped encoder looks like a lost stream to its viewers.
+// The stream is read from a TCP source (the sandbox's live fan-out, which starts
+// every connection on a packet boundary) and every 1316-byte chunk (seven
+// transport packets, the usual SRT payload) is sent to every connected caller. A
+// new caller first gets the tables and the packets since the last video key
+// frame, so its picture starts at once. A caller that cannot keep up loses
+// chunks, never the others. When the source ends, every caller is closed and the
+// relay exits: a stopped encoder looks like a lost stream to its viewers.
 #include <srt/srt.h>
 
 #include <arpa/inet.h>
 #include <errno.h>
+#include <stdint.h>
 #include <netinet/in.h>
 #include <pthread.h>
 #include <signal.h>
@@ -21,13 +24,65 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#define CHUNK 1316
+#define PACKET 188
+#define CHUNK (7 * PACKET)
 #define MAX_CALLERS 64
+#define VIDEO_PID 0x100 /* the encoder maps video first, from the muxer's first PID */
+#define PMT_PID 0x1000
+#define MAX_GOP (8 * 1024 * 1024)
 
 static pthread_mutex_t callersLock = PTHREAD_MUTEX_INITIALIZER;
 static SRTSOCKET callers[MAX_CALLERS];
 static int callerCount = 0;
 static volatile int finished = 0;
+
+/* The start a new caller needs, guarded by callersLock. */
+static unsigned char pat[PACKET], pmt[PACKET];
+static int havePat = 0, havePmt = 0;
+static unsigned char *gop = NULL;
+static size_t gopBytes = 0;
+
+static void sendStart(SRTSOCKET caller)
+{
+    unsigned char chunk[CHUNK];
+    size_t filled = 0;
+    const unsigned char *parts[2] = {havePat ? pat : NULL, havePmt ? pmt : NULL};
+    for (int i = 0; i < 2; ++i) {
+        if (parts[i]) {
+            memcpy(chunk + filled, parts[i], PACKET);
+            filled += PACKET;
+        }
+    }
+    for (size_t offset = 0; offset < gopBytes; offset += PACKET) {
+        memcpy(chunk + filled, gop + offset, PACKET);
+        filled += PACKET;
+        if (filled == CHUNK) {
+            srt_sendmsg2(caller, (const char *)chunk, CHUNK, NULL);
+            filled = 0;
+        }
+    }
+    if (filled > 0)
+        srt_sendmsg2(caller, (const char *)chunk, (int)filled, NULL);
+}
+
+static void remember(const unsigned char *packet)
+{
+    const int pid = ((packet[1] & 0x1f) << 8) | packet[2];
+    const int keyFrame = pid == VIDEO_PID && (packet[3] & 0x20) && packet[4] > 0 && (packet[5] & 0x40);
+    if (pid == 0) {
+        memcpy(pat, packet, PACKET);
+        havePat = 1;
+    } else if (pid == PMT_PID) {
+        memcpy(pmt, packet, PACKET);
+        havePmt = 1;
+    }
+    if (keyFrame)
+        gopBytes = 0;
+    if (gopBytes + PACKET <= MAX_GOP) {
+        memcpy(gop + gopBytes, packet, PACKET);
+        gopBytes += PACKET;
+    }
+}
 
 static int parseAddress(const char *text, struct sockaddr_in *address)
 {
@@ -61,10 +116,12 @@ static void *acceptLoop(void *argument)
         int no = 0;
         srt_setsockflag(caller, SRTO_SNDSYN, &no, sizeof no);
         pthread_mutex_lock(&callersLock);
-        if (callerCount < MAX_CALLERS && !finished)
+        if (callerCount < MAX_CALLERS && !finished) {
+            sendStart(caller);
             callers[callerCount++] = caller;
-        else
+        } else {
             srt_close(caller);
+        }
         pthread_mutex_unlock(&callersLock);
     }
     return NULL;
@@ -73,6 +130,8 @@ static void *acceptLoop(void *argument)
 static void sendToAll(const char *chunk, int length)
 {
     pthread_mutex_lock(&callersLock);
+    for (int offset = 0; offset + PACKET <= length; offset += PACKET)
+        remember((const unsigned char *)chunk + offset);
     for (int i = 0; i < callerCount;) {
         if (srt_sendmsg2(callers[i], chunk, length, NULL) == SRT_ERROR
             && srt_getlasterror(NULL) != SRT_EASYNCSND) {
@@ -126,12 +185,18 @@ int main(int argc, char **argv)
         return 1;
     }
 
+    gop = malloc(MAX_GOP);
+    if (!gop)
+        return 1;
     srt_startup();
     srt_setloglevel(LOG_ERR);
     SRTSOCKET listener = srt_create_socket();
     int yes = 1;
     srt_setsockflag(listener, SRTO_REUSEADDR, &yes, sizeof yes);
     srt_setsockflag(listener, SRTO_LATENCY, &latency, sizeof latency);
+    // The start of a new caller goes out as one burst; loopback takes it at once.
+    int64_t maxBandwidth = 1000LL * 1000 * 1000;
+    srt_setsockflag(listener, SRTO_MAXBW, &maxBandwidth, sizeof maxBandwidth);
     if (passphrase && *passphrase) {
         srt_setsockflag(listener, SRTO_PASSPHRASE, passphrase, (int)strlen(passphrase));
         srt_setsockflag(listener, SRTO_PBKEYLEN, &keyLength, sizeof keyLength);
@@ -168,5 +233,6 @@ int main(int argc, char **argv)
     pthread_mutex_unlock(&callersLock);
     srt_cleanup();
     close(input);
+    free(gop);
     return 0;
 }

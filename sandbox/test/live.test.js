@@ -51,12 +51,14 @@ test('two TCP viewers get the stream at once, starting with the tables and a key
   }
 });
 
-test('SRT serves several viewers and checks the passphrase', async () => {
+test('SRT serves several viewers, from a key frame, and checks the passphrase', async () => {
   const source = deployment().liveSources['str-1'];
   const url = (passphrase) => `srt://127.0.0.1:${source.srtPort}?passphrase=${passphrase}&latency=200000`;
   const [one, two] = await Promise.all([decode(url(source.passphrase)), decode(url(source.passphrase))]);
   assert.strictEqual(one.code, 0, one.stderr);
   assert.strictEqual(two.code, 0, two.stderr);
+  // Joining mid-picture would make the decoder complain about missing parameter sets.
+  assert.doesNotMatch(one.stderr + two.stderr, /non-existing PPS|no frame!/);
   const wrong = await decode(url('not-the-passphrase'), 1);
   assert.notStrictEqual(wrong.code, 0);
 });
