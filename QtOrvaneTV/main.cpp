@@ -18,7 +18,8 @@ int main(int argc, char *argv[])
     DisplayKeeper::keepDisplayOn(QStringLiteral("Orvane TV"), QStringLiteral("Watching live video"));
     Startup::setIdentity();
     LogUtils::configure(LogUtils::Configuration::viewer());
-    zubCrashReport::setSignalHandler(Startup::crashFolder(), &Startup::crashCallback);
+    // A crash shows where its log went (or that it could not be written).
+    zubCrashReport::setSignalHandler(LogUtils::crashFolderName(), &zubCrashReport::showCrashMessage);
     QCoreApplication::addLibraryPath(QCoreApplication::applicationDirPath() + QStringLiteral("/plugins"));
     LogUtils::initLogging(); // without a log file the viewer still runs
     Theme::installFonts();

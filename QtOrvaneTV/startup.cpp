@@ -2,10 +2,8 @@
 
 #include "avglobal.h"
 #include "helpers.h"
-#include "logutils.h"
 #include "qtovcoreapiframework.h"
 #include "serverenvironment.h"
-#include "zubcrashreport.h"
 
 #include <QCoreApplication>
 
@@ -34,11 +32,6 @@ void setIdentity()
     QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2").arg(Helpers::getVersion(), Helpers::getBuild()));
 }
 
-QString crashFolder()
-{
-    return LogUtils::crashFolderName();
-}
-
 QString mapError(const QString &error)
 {
     if (error == QLatin1String("Cannot read property 'attempt' of undefined"))
@@ -52,11 +45,6 @@ QtOVCoreAPIFramework *setupFramework()
     framework->setPrintRequest(false);
     framework->setPrintResponse(false);
     return framework;
-}
-
-void crashCallback(const char *logPath, bool written)
-{
-    zubCrashReport::showCrashMessage(logPath, written);
 }
 
 } // namespace Startup

@@ -19,9 +19,6 @@ void prepareEnvironment();
 // The application's organisation, domain, name and version ("1.0.1.42").
 void setIdentity();
 
-// The folder crash logs are written to.
-QString crashFolder();
-
 // The only rewriting of error texts: one known server text becomes a sentence
 // a person can act on; everything else is returned unchanged.
 QString mapError(const QString &error);
@@ -29,9 +26,6 @@ QString mapError(const QString &error);
 // The client of the production deployment, with request and response printing
 // off. Created once, lives until the process ends.
 QtOVCoreAPIFramework *setupFramework();
-
-// Shown when the viewer crashes: where the log went, or that it could not be written.
-void crashCallback(const char *logPath, bool written);
 
 } // namespace Startup
 

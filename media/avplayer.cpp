@@ -33,19 +33,55 @@ enum PropertyId : uint64_t {
     DecoderDrops, OutputDrops, VideoCodec, AudioCodec, Width, Height, Buffered,
 };
 
+QString schemeOf(const QString &url)
+{
+    return url.section(QLatin1Char(':'), 0, 0).toLower();
+}
+
 bool isLiveAddress(const QString &url)
 {
-    const QString scheme = url.section(QLatin1Char(':'), 0, 0).toLower();
+    const QString scheme = schemeOf(url);
     return scheme == QLatin1String("srt") || scheme == QLatin1String("tcp")
         || scheme == QLatin1String("udp") || scheme == QLatin1String("rtp")
         || scheme == QLatin1String("rtmp") || scheme == QLatin1String("rtsp");
 }
 
+bool isHttpAddress(const QString &url)
+{
+    const QString scheme = schemeOf(url);
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
+}
+
 bool isNetworkAddress(const QString &url)
 {
-    const QString scheme = url.section(QLatin1Char(':'), 0, 0).toLower();
-    return isLiveAddress(url) || scheme == QLatin1String("http") || scheme == QLatin1String("https");
+    return isLiveAddress(url) || isHttpAddress(url);
 }
+
+// A property value as mpv reports it (changes and answers alike); what is
+// missing or of another format reads as 0, false or empty.
+struct PropertyValue {
+    explicit PropertyValue(const mpv_event_property *property, bool answered = true)
+    {
+        if (!answered || !property || property->format == MPV_FORMAT_NONE || !property->data)
+            return;
+        has = true;
+        switch (property->format) {
+        case MPV_FORMAT_DOUBLE: number = *static_cast<double *>(property->data); break;
+        case MPV_FORMAT_INT64: integer = *static_cast<int64_t *>(property->data); break;
+        case MPV_FORMAT_FLAG: flag = *static_cast<int *>(property->data) != 0; break;
+        case MPV_FORMAT_STRING: text = QString::fromUtf8(*static_cast<char **>(property->data)); break;
+        default: break;
+        }
+    }
+    // Seconds as whole milliseconds.
+    qint64 milliseconds() const { return std::isfinite(number) ? qRound64(number * 1000) : 0; }
+
+    bool has = false;
+    double number = 0;
+    qint64 integer = 0;
+    bool flag = false;
+    QString text;
+};
 
 void setOption(mpv_handle *mpv, const char *name, const char *value)
 {
@@ -187,15 +223,9 @@ void AVPlayer::play(const QString &url)
         return;
     }
     // Replacing what plays ends it first, as a stop would.
-    if (m_state != StoppedState) {
-        setState(StoppedState);
-        emit stopped();
-    }
+    announceStopped();
     m_url = url;
-    ++m_generation;
-    m_acceptStart = false;
-    m_entry = -1;
-    m_opened = false;
+    abandonLoad();
     m_position = 0;
     m_duration = 0;
     m_seekable = false;
@@ -239,8 +269,7 @@ void AVPlayer::loadPending()
     }
 
     QString address = m_url;
-    const QString scheme = m_url.section(QLatin1Char(':'), 0, 0).toLower();
-    if (scheme == QLatin1String("https") || scheme == QLatin1String("http")) {
+    if (isHttpAddress(m_url)) {
         // Certificates are always verified (mpv's default is not to). A local
         // deployment serves the designed address elsewhere, with its own CA.
         options.add("tls-verify", "yes");
@@ -274,29 +303,36 @@ void AVPlayer::loadPending()
 
 void AVPlayer::stop()
 {
+    // Also when nothing has started yet: a load may be on its way.
+    if (m_mpv)
+        command({QStringLiteral("stop")});
+    finish(AVError());
+}
+
+void AVPlayer::openTimedOut()
+{
+    command({QStringLiteral("stop")});
+    finish(AVError(AVError::OpenTimedout, tr("Nothing arrived within %1 seconds").arg(kOpenTimeoutMs / 1000)));
+}
+
+// Forgets the current load: a pending one is not sent, and mpv's later events
+// and answers about it no longer count (each load is numbered).
+void AVPlayer::abandonLoad()
+{
     m_loadPending = false;
     m_openTimer.stop();
     ++m_generation;
     m_acceptStart = false;
     m_entry = -1;
     m_opened = false;
-    // Also when nothing has started yet: a load may be on its way.
-    if (m_mpv)
-        command({QStringLiteral("stop")});
-    if (m_frames)
-        m_frames->clear();
-    if (m_state != StoppedState) {
-        setState(StoppedState);
-        emit stopped();
-    }
 }
 
-void AVPlayer::openTimedOut()
+void AVPlayer::announceStopped()
 {
-    ++m_generation;
-    m_acceptStart = false;
-    command({QStringLiteral("stop")});
-    finish(AVError(AVError::OpenTimedout, tr("Nothing arrived within %1 seconds").arg(kOpenTimeoutMs / 1000)));
+    if (m_state == StoppedState)
+        return;
+    setState(StoppedState);
+    emit stopped();
 }
 
 void AVPlayer::pause(bool paused)
@@ -569,18 +605,14 @@ AVError AVPlayer::classifyFailure(const QString &url, bool opened, bool endOfStr
 
 void AVPlayer::finish(const AVError &failure)
 {
-    m_openTimer.stop();
-    m_entry = -1;
-    m_opened = false;
-    m_frames->clear();
+    abandonLoad();
+    if (m_frames)
+        m_frames->clear();
     if (failure.error() != AVError::NoError) {
         qDebug("Player: %s", qPrintable(failure.string()));
         emit error(failure);
     }
-    if (m_state != StoppedState) {
-        setState(StoppedState);
-        emit stopped();
-    }
+    announceStopped();
 }
 
 void AVPlayer::drainEvents()
@@ -650,14 +682,11 @@ void AVPlayer::handleEvent(const mpv_event &event)
     case MPV_EVENT_GET_PROPERTY_REPLY: {
         if (event.reply_userdata / 4 != m_generation || !m_opened || m_startAnswersMissing <= 0)
             break;
-        const auto *property = static_cast<const mpv_event_property *>(event.data);
-        const bool has = event.error >= 0 && property->data;
-        if (event.reply_userdata % 4 == DurationAnswer) {
-            const double seconds = has && property->format == MPV_FORMAT_DOUBLE ? *static_cast<double *>(property->data) : 0;
-            m_duration = std::isfinite(seconds) ? qRound64(seconds * 1000) : 0;
-        } else {
-            m_seekable = has && property->format == MPV_FORMAT_FLAG && *static_cast<int *>(property->data);
-        }
+        const PropertyValue value(static_cast<const mpv_event_property *>(event.data), event.error >= 0);
+        if (event.reply_userdata % 4 == DurationAnswer)
+            m_duration = value.milliseconds();
+        else
+            m_seekable = value.flag;
         if (--m_startAnswersMissing == 0 && m_state == StoppedState) {
             setState(PlayingState);
             emit started();
@@ -681,17 +710,11 @@ void AVPlayer::handleEvent(const mpv_event &event)
         break;
     }
     case MPV_EVENT_PROPERTY_CHANGE: {
-        const auto *property = static_cast<const mpv_event_property *>(event.data);
-        const bool has = property->format != MPV_FORMAT_NONE && property->data;
-        const double number = has && property->format == MPV_FORMAT_DOUBLE ? *static_cast<double *>(property->data) : 0;
-        const qint64 integer = has && property->format == MPV_FORMAT_INT64 ? *static_cast<int64_t *>(property->data) : 0;
-        const bool flag = has && property->format == MPV_FORMAT_FLAG && *static_cast<int *>(property->data);
-        const QString text = has && property->format == MPV_FORMAT_STRING
-            ? QString::fromUtf8(*static_cast<char **>(property->data)) : QString();
+        const PropertyValue value(static_cast<const mpv_event_property *>(event.data));
         switch (event.reply_userdata) {
         case TimePos:
-            if (has && m_opened && std::isfinite(number)) {
-                const qint64 position = qRound64(number * 1000);
+            if (value.has && m_opened && std::isfinite(value.number)) {
+                const qint64 position = value.milliseconds();
                 if (position != m_position) {
                     m_position = position;
                     if (m_state != StoppedState)
@@ -699,18 +722,18 @@ void AVPlayer::handleEvent(const mpv_event &event)
                 }
             }
             break;
-        case Duration: m_duration = has && std::isfinite(number) ? qRound64(number * 1000) : 0; break;
-        case Seekable: m_seekable = flag; break;
-        case VideoBitrate: m_videoBitrate = number; break;
-        case AudioBitrate: m_audioBitrate = number; break;
-        case FrameRate: m_frameRate = number; break;
-        case DecoderDrops: m_droppedByDecoder = integer; break;
-        case OutputDrops: m_droppedByOutput = integer; break;
-        case VideoCodec: m_videoCodec = text; break;
-        case AudioCodec: m_audioCodec = text; break;
-        case Width: m_width = int(integer); break;
-        case Height: m_height = int(integer); break;
-        case Buffered: m_bufferedMs = std::isfinite(number) ? qRound64(number * 1000) : 0; break;
+        case Duration: m_duration = value.milliseconds(); break;
+        case Seekable: m_seekable = value.flag; break;
+        case VideoBitrate: m_videoBitrate = value.number; break;
+        case AudioBitrate: m_audioBitrate = value.number; break;
+        case FrameRate: m_frameRate = value.number; break;
+        case DecoderDrops: m_droppedByDecoder = value.integer; break;
+        case OutputDrops: m_droppedByOutput = value.integer; break;
+        case VideoCodec: m_videoCodec = value.text; break;
+        case AudioCodec: m_audioCodec = value.text; break;
+        case Width: m_width = int(value.integer); break;
+        case Height: m_height = int(value.integer); break;
+        case Buffered: m_bufferedMs = value.milliseconds(); break;
         default: break;
         }
         break;

@@ -118,6 +118,9 @@ private:
     void loadPending();
     void openTimedOut();
     void setState(State state);
+    void abandonLoad();
+    void announceStopped();
+    // Ends what plays or loads: the error first, if any, then the stop signals.
     void finish(const AVError &failure);
     void command(const QStringList &arguments);
     void setPropertyLater(const char *name, const QByteArray &value);

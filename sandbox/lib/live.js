@@ -113,29 +113,31 @@ class LiveStream {
     });
   }
 
-  // Splits the encoder's output into transport packets, remembers the tables and
-  // the packets since the last video key frame, and passes every packet on.
+  // Splits the encoder's output into transport packets, passes them on, and
+  // remembers the tables and the packets since the last video key frame (as
+  // views of the one copy made of each batch).
   feed(data) {
-    let buffer = this.pending.length ? Buffer.concat([this.pending, data]) : data;
+    const buffer = this.pending.length ? Buffer.concat([this.pending, data]) : data;
     let offset = 0;
-    const out = [];
+    const packets = [];
     while (buffer.length - offset >= TS_PACKET) {
       if (buffer[offset] !== 0x47) { offset += 1; continue; } // resynchronise
-      const packet = buffer.subarray(offset, offset + TS_PACKET);
+      packets.push(buffer.subarray(offset, offset + TS_PACKET));
       offset += TS_PACKET;
+    }
+    this.pending = Buffer.from(buffer.subarray(offset));
+    if (!packets.length) return;
+    const chunk = Buffer.concat(packets);
+    for (let start = 0; start < chunk.length; start += TS_PACKET) {
+      const packet = chunk.subarray(start, start + TS_PACKET);
       const pid = ((packet[1] & 0x1f) << 8) | packet[2];
       const hasAdaptation = (packet[3] & 0x20) !== 0;
       const keyFrame = pid === VIDEO_PID && hasAdaptation && packet[4] > 0 && (packet[5] & 0x40) !== 0;
-      const copy = Buffer.from(packet);
-      if (pid === 0) this.pat = copy;
-      else if (pid === 0x1000) this.pmt = copy; // the muxer's programme table
+      if (pid === 0) this.pat = packet;
+      else if (pid === 0x1000) this.pmt = packet; // the muxer's programme table
       if (keyFrame) { this.gop = []; this.gopBytes = 0; }
-      if (this.gopBytes < MAX_BACKLOG) { this.gop.push(copy); this.gopBytes += TS_PACKET; }
-      out.push(copy);
+      if (this.gopBytes < MAX_BACKLOG) { this.gop.push(packet); this.gopBytes += TS_PACKET; }
     }
-    this.pending = Buffer.from(buffer.subarray(offset));
-    if (!out.length) return;
-    const chunk = Buffer.concat(out);
     for (const socket of this.viewers) this.send(socket, chunk);
   }
 
