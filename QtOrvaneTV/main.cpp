@@ -1,11 +1,11 @@
 // The viewer's entry point: process attributes, crash handler, log, settings
 // store and client, then the main window.
-#include "displaykeeper.h"
-#include "mainwindow.h"
+#include "platform/displaykeeper.h"
+#include "app/mainwindow.h"
 #include "logutils.h"
-#include "settings.h"
-#include "startup.h"
-#include "theme.h"
+#include "session/settings.h"
+#include "app/startup.h"
+#include "ui/theme.h"
 #include "zubcrashreport.h"
 
 #include <QApplication>

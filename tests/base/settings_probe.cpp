@@ -1,6 +1,6 @@
 // A second process for the settings suite: opens the viewer's store (in the
 // XDG_CONFIG_HOME it inherits) and dumps it, or writes known maps into it.
-#include "settings.h"
+#include "session/settings.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>

@@ -1,6 +1,6 @@
 // Keeping the display on through the desktop's screensaver service, on a private
 // session bus (the suite runs under dbus-run-session), and without any bus.
-#include "displaykeeper.h"
+#include "platform/displaykeeper.h"
 
 #include <QDBusConnection>
 #include <QSignalSpy>

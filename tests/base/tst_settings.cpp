@@ -1,9 +1,9 @@
 // The viewer's settings store: defaults of a first start, setter rules, player
 // settings per workspace, maps read back by a second process, and stored values
 // that are out of range.
-#include "chatsettings.h"
-#include "playersettings.h"
-#include "settings.h"
+#include "session/chatsettings.h"
+#include "session/playersettings.h"
+#include "session/settings.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,10 +1,10 @@
 // The viewer's session model against the local deployment: shares, workspaces,
 // catalogue views, pages of recordings, marked and viewed recordings, images and
 // their cache, share permissions and live snapshots.
-#include "globalmanager.h"
+#include "session/globalmanager.h"
 #include "qtovcoreapiframework.h"
 #include "sandboxinspector.h"
-#include "settings.h"
+#include "session/settings.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

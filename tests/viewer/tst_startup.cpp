@@ -3,10 +3,10 @@
 // and its crash handling).
 #include "loopbackenvironment.h"
 #include "loopbackhttpserver.h"
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 #include "qtovcoreapiframework.h"
 #include "serverenvironment.h"
-#include "startup.h"
+#include "app/startup.h"
 
 #include <QApplication>
 #include <QDirIterator>

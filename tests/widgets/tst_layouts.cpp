@@ -1,8 +1,8 @@
 // The two custom layouts placing real widgets: rows that wrap and headers that
 // start rows, and a single item kept at its aspect ratio.
-#include "aspectratiosingleitemlayout.h"
-#include "flowlayout.h"
-#include "headerwidget.h"
+#include "ui/aspectratiosingleitemlayout.h"
+#include "ui/flowlayout.h"
+#include "ui/headerwidget.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
 // The page stack in a real window: back button, title, right button, loading
 // overlays, and starting and stopping pages that play video.
-#include "loadingwidget.h"
-#include "navigationwidget.h"
-#include "videopage.h"
+#include "ui/loadingwidget.h"
+#include "navigation/navigationwidget.h"
+#include "navigation/videopage.h"
 
 #include <QLabel>
 #include <QPointer>

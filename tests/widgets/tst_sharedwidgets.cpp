@@ -1,16 +1,16 @@
 // Shared widgets in a real window: the loading animation's dot sequence, the
 // dot's painting, the header's size, and a screenshot of them for a person to
 // look at (written to the build folder as a test artefact).
-#include "appbutton.h"
-#include "applineedit.h"
-#include "apptoolbutton.h"
-#include "dotwidget.h"
-#include "filterbutton.h"
-#include "helpers.h"
-#include "progresslabel.h"
-#include "headerwidget.h"
-#include "loadingwidget.h"
-#include "theme.h"
+#include "ui/appbutton.h"
+#include "ui/applineedit.h"
+#include "ui/apptoolbutton.h"
+#include "ui/dotwidget.h"
+#include "ui/filterbutton.h"
+#include "ui/helpers.h"
+#include "ui/progresslabel.h"
+#include "ui/headerwidget.h"
+#include "ui/loadingwidget.h"
+#include "ui/theme.h"
 
 #include <QDir>
 #include <QPainter>

@@ -1,9 +1,9 @@
-#include "globalmanager.h"
+#include "session/globalmanager.h"
 
 #include "deploymenthosts.h"
 #include "deploymentoverride.h"
 #include "qtovcoreapiframework.h"
-#include "settings.h"
+#include "session/settings.h"
 
 #include <QDebug>
 #include <QNetworkReply>

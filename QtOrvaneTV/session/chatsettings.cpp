@@ -1,4 +1,4 @@
-#include "chatsettings.h"
+#include "session/chatsettings.h"
 
 ChatSettings::ChatSettings(bool textEnabled, bool voiceEnabled)
     : textEnabled(textEnabled)

@@ -1,8 +1,8 @@
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "globalmanager.h"
-#include "helpers.h"
+#include "session/globalmanager.h"
+#include "ui/helpers.h"
 
 #include <QtDebug>
 

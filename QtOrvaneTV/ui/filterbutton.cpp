@@ -1,6 +1,6 @@
-#include "filterbutton.h"
+#include "ui/filterbutton.h"
 
-#include "theme.h"
+#include "ui/theme.h"
 
 FilterButton::FilterButton(QWidget *parent)
     : QPushButton(parent)

@@ -1,6 +1,6 @@
-#include "apptoolbutton.h"
+#include "ui/apptoolbutton.h"
 
-#include "theme.h"
+#include "ui/theme.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "dotwidget.h"
+#include "ui/dotwidget.h"
 
 #include <QPainter>
 

@@ -1,7 +1,7 @@
-#include "startup.h"
+#include "app/startup.h"
 
 #include "avglobal.h"
-#include "helpers.h"
+#include "ui/helpers.h"
 #include "qtovcoreapiframework.h"
 #include "serverenvironment.h"
 

@@ -1,9 +1,9 @@
-#include "navigationwidget.h"
+#include "navigation/navigationwidget.h"
 
-#include "helpers.h"
-#include "loadingwidget.h"
+#include "ui/helpers.h"
+#include "ui/loadingwidget.h"
 #include "ui_navigationwidget.h"
-#include "videopage.h"
+#include "navigation/videopage.h"
 
 #include <QPixmap>
 

@@ -4,7 +4,7 @@
 #include "archive.h"
 #include "camera.h"
 #include "companyshare.h"
-#include "playersettings.h"
+#include "session/playersettings.h"
 #include "sharedstream.h"
 #include "sharedworkspace.h"
 

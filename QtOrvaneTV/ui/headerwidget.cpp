@@ -1,4 +1,4 @@
-#include "headerwidget.h"
+#include "ui/headerwidget.h"
 
 #include "ui_headerwidget.h"
 

@@ -1,4 +1,4 @@
-#include "aspectratiosingleitemlayout.h"
+#include "ui/aspectratiosingleitemlayout.h"
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
-#include "settings.h"
+#include "session/settings.h"
 
-#include "recordstreams.h"
+#include "session/recordstreams.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "loadingwidget.h"
+#include "ui/loadingwidget.h"
 
-#include "theme.h"
+#include "ui/theme.h"
 #include "ui_loadingwidget.h"
 
 #include <QTimer>

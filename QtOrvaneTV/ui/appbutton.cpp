@@ -1,6 +1,6 @@
-#include "appbutton.h"
+#include "ui/appbutton.h"
 
-#include "theme.h"
+#include "ui/theme.h"
 
 AppButton::AppButton(QWidget *parent)
     : QPushButton(parent)

@@ -1,4 +1,4 @@
-#include "helpers.h"
+#include "ui/helpers.h"
 
 #include <QFile>
 #include <QMessageBox>

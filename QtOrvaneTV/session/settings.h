@@ -2,7 +2,7 @@
 #define SETTINGS_H
 
 #include "archive.h"
-#include "playersettings.h"
+#include "session/playersettings.h"
 #include "sharedworkspace.h"
 
 #include <QMap>

@@ -1,4 +1,4 @@
-#include "progresslabel.h"
+#include "ui/progresslabel.h"
 
 #include <QPainter>
 

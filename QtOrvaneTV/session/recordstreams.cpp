@@ -1,4 +1,4 @@
-#include "recordstreams.h"
+#include "session/recordstreams.h"
 
 QDataStream &operator<<(QDataStream &stream, const User &user)
 {

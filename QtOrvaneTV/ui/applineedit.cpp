@@ -1,6 +1,6 @@
-#include "applineedit.h"
+#include "ui/applineedit.h"
 
-#include "theme.h"
+#include "ui/theme.h"
 
 AppLineEdit::AppLineEdit(QWidget *parent)
     : QLineEdit(parent)

@@ -1,4 +1,4 @@
-#include "rightbutton.h"
+#include "navigation/rightbutton.h"
 
 RightButton RightButton::iconButton(const QString &name)
 {

@@ -1,4 +1,4 @@
-#include "playersettings.h"
+#include "session/playersettings.h"
 
 PlayerSettings::PlayerSettings(QObject *parent, int colorProfile, int colorRange, bool autoDelay,
                                int delay, bool muted)

@@ -1,6 +1,6 @@
-#include "theme.h"
+#include "ui/theme.h"
 
-#include "helpers.h"
+#include "ui/helpers.h"
 
 #include <QFontDatabase>
 

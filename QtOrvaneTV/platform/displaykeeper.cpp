@@ -1,4 +1,4 @@
-#include "displaykeeper.h"
+#include "platform/displaykeeper.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

@@ -1,7 +1,7 @@
 #ifndef NAVIGATIONWIDGET_H
 #define NAVIGATIONWIDGET_H
 
-#include "rightbutton.h"
+#include "navigation/rightbutton.h"
 
 #include <QHash>
 #include <QVector>

@@ -1,6 +1,6 @@
-#include "flowlayout.h"
+#include "ui/flowlayout.h"
 
-#include "headerwidget.h"
+#include "ui/headerwidget.h"
 
 #include <QWidget>
 
