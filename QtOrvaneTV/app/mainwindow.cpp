@@ -1,10 +1,64 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "account/loginwidget.h"
+#include "account/settingswidget.h"
+#include "company/companyselectionwidget.h"
+#include "company/projectfeedselectionwidget.h"
+#include "navigation/navigationwidget.h"
+#include "qtovcoreapiframework.h"
+#include "serverenvironment.h"
 #include "session/globalmanager.h"
+#include "session/settings.h"
 #include "ui/helpers.h"
+#include "ui/loadingwidget.h"
 
+#include <QJsonObject>
+#include <QMenu>
+#include <QSet>
 #include <QtDebug>
+
+#include <functional>
+
+namespace {
+
+// The environments the hidden menu offers. Environment objects hold no state and
+// the client never owns one, so one of each serves the whole run.
+struct EnvironmentEntry {
+    const char *name;
+    ServerEnvironment *(*make)();
+};
+
+template <typename T>
+ServerEnvironment *environmentOf()
+{
+    static T environment;
+    return &environment;
+}
+
+const EnvironmentEntry environmentEntries[] = {
+    {QT_TRANSLATE_NOOP("MainWindow", "Core Production"), &environmentOf<CoreProduction>},
+    {QT_TRANSLATE_NOOP("MainWindow", "Core Staging"), &environmentOf<CoreStaging>},
+    {QT_TRANSLATE_NOOP("MainWindow", "OTV Production"), &environmentOf<OVTVProduction>},
+    {QT_TRANSLATE_NOOP("MainWindow", "OTV Staging"), &environmentOf<OVTVStaging>},
+    {QT_TRANSLATE_NOOP("MainWindow", "OTV Dev"), &environmentOf<OVTVDev>},
+};
+
+// The watermark rule of a company's global share settings: on without a
+// "watermarks" member; with one, on only when its "enabled" is true (a value
+// that is not a boolean counts as true).
+bool watermarkEnabled(const QJsonObject &settings)
+{
+    if (!settings.contains(QLatin1String("watermarks")))
+        return true;
+    const QJsonObject watermarks = settings.value(QLatin1String("watermarks")).toObject();
+    if (!watermarks.contains(QLatin1String("enabled")))
+        return false;
+    const QJsonValue enabled = watermarks.value(QLatin1String("enabled"));
+    return enabled.isBool() ? enabled.toBool() : true;
+}
+
+} // namespace
 
 MainWindow::MainWindow(QWidget *parent, QtOVCoreAPIFramework *framework, Settings *settings)
     : QMainWindow(parent), ui(new Ui::MainWindow), settings(settings), framework(framework)
@@ -17,9 +71,227 @@ MainWindow::MainWindow(QWidget *parent, QtOVCoreAPIFramework *framework, Setting
         m_appInfo = tr("Orvane TV v%1").arg(fullVersion);
     setWindowTitle(m_appInfo);
     GlobalManager::sharedInstance()->setFramework(framework);
+    showLogin();
 }
 
 MainWindow::~MainWindow()
 {
     delete ui;
+}
+
+QStringList MainWindow::environmentNames()
+{
+    QStringList names;
+    for (const EnvironmentEntry &entry : environmentEntries)
+        names << tr(entry.name);
+    return names;
+}
+
+// ---- Sign-in -----------------------------------------------------------------------------
+
+void MainWindow::showLogin()
+{
+    auto *login = new LoginWidget(ui->centralwidget, framework, settings->getAuthToken());
+    ui->centralwidget->layout()->addWidget(login);
+    connect(login, &LoginWidget::showMenu, this, &MainWindow::showEnvironmentMenu);
+    connect(login, &LoginWidget::loginSucceeded, this, &MainWindow::loginSucceeded);
+    login->setFocus();
+}
+
+void MainWindow::showEnvironmentMenu(const QPoint &position)
+{
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("environmentMenu"));
+    for (const EnvironmentEntry &entry : environmentEntries) {
+        QAction *action = menu.addAction(tr(entry.name));
+        auto make = entry.make;
+        connect(action, &QAction::triggered, this, [this, make] { framework->setServerEnvironment(make()); });
+    }
+    menu.exec(position);
+}
+
+void MainWindow::loginSucceeded(const User &signedIn)
+{
+    clearCentralLayout();
+    user = signedIn;
+    showLoader(ui->centralwidget);
+    GlobalManager *manager = GlobalManager::sharedInstance();
+    disconnect(manager, &GlobalManager::companySharesLoadedWithError, nullptr, nullptr);
+    connect(manager, &GlobalManager::companySharesLoadedWithError, this, &MainWindow::handleCompaniesGotten);
+    manager->loadCompanyShares();
+}
+
+// ---- Companies and spaces ----------------------------------------------------------------
+
+void MainWindow::handleCompaniesGotten(const QString &error)
+{
+    clearCentralLayout();
+    if (!error.isEmpty()) {
+        Helpers::showAlert(this, tr("Error loading shares"), error);
+        return;
+    }
+    // One share stands for each company: the first met in slug order.
+    QVector<CompanyShare> companies;
+    QSet<QString> seen;
+    const auto table = GlobalManager::sharedInstance()->getCompanyShares();
+    for (const QVector<CompanyShare> &shares : table) {
+        for (const CompanyShare &share : shares) {
+            if (seen.contains(share.companyId))
+                continue;
+            seen.insert(share.companyId);
+            companies.append(share);
+        }
+    }
+    auto *list = new CompanySelectionWidget(nullptr, companies);
+    delete navigation;
+    navigation = new NavigationWidget(ui->centralwidget, list);
+    navigation->setButtonIcon(list, RightButton::iconButton(QStringLiteral("SettingsIcon")), [this] { showSettings(); });
+    ui->centralwidget->layout()->addWidget(navigation);
+    connect(list, &CompanySelectionWidget::companySelected, this, &MainWindow::handleCompanySelection);
+}
+
+void MainWindow::handleCompanySelection(const CompanyShare &share)
+{
+    if (auto *list = qobject_cast<QWidget *>(sender()))
+        list->hide();
+    loadWorkspaces(share);
+}
+
+void MainWindow::loadWorkspaces(const CompanyShare &share)
+{
+    if (share.companySlug.isEmpty()) {
+        Helpers::showAlert(this, tr("Could not load workspaces"), tr("No company selected"));
+        return;
+    }
+    selectedCompany = share;
+    GlobalManager *manager = GlobalManager::sharedInstance();
+    manager->setCompanySlug(share.companySlug);
+    showLoader();
+
+    disconnect(manager, &GlobalManager::sharedSourcesLoadedWithError, nullptr, nullptr);
+    connect(manager, &GlobalManager::sharedSourcesLoadedWithError, this, &MainWindow::sharedSourcesLoadedWithError);
+    manager->loadAllSharedSources();
+
+    disconnect(m_globalSettingsConnection);
+    m_globalSettingsConnection = connect(framework, &QtOVCoreAPIFramework::gotGlobalShareSettings, this,
+        [](const QJsonObject &object, const QString &error) {
+            if (!error.isEmpty()) {
+                qDebug() << "Error loading global settings" << error;
+                return;
+            }
+            GlobalManager::sharedInstance()->setWatermarkEnabledForCurrentCompany(watermarkEnabled(object));
+        });
+    framework->getGlobalShareSettings(share.companyId, QStringLiteral("otv"));
+}
+
+void MainWindow::sharedSourcesLoadedWithError(const QString &error)
+{
+    gotSharedWorkspaces(GlobalManager::sharedInstance()->getSharedWorkspaces(), error);
+}
+
+void MainWindow::gotSharedWorkspaces(const QVector<SharedWorkspace> &workspaces, const QString &error)
+{
+    if (loadingWidget)
+        loadingWidget->stop();
+    if (!error.isEmpty()) {
+        Helpers::showAlert(this, tr("Could not load workspaces"), error);
+        return;
+    }
+    for (const SharedWorkspace &workspace : workspaces) {
+        if (workspace.id == selectedCompany.shareId) {
+            handleSpaceSelection(workspace);
+            return;
+        }
+    }
+}
+
+void MainWindow::handleSpaceSelection(const SharedWorkspace &space)
+{
+    if (!navigation)
+        return;
+    selectedSpace = space;
+    GlobalManager::sharedInstance()->startUpdatingSnapshots();
+    auto *page = new ProjectFeedSelectionWidget(navigation, makeLiveFeed(space), makeRecordingFeed(space));
+    page->setWindowTitle(space.name);
+    navigation->pushWidget(page);
+}
+
+QWidget *MainWindow::makeLiveFeed(const SharedWorkspace &space)
+{
+    // The live feed list joins here when it is built; until then the tab is empty.
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("liveFeeds"));
+    page->setWindowTitle(space.name);
+    return page;
+}
+
+QWidget *MainWindow::makeRecordingFeed(const SharedWorkspace &space)
+{
+    // The recordings browser joins here when it is built; until then the tab is empty.
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("recordings"));
+    page->setWindowTitle(space.name);
+    return page;
+}
+
+// ---- Settings screen and sign-out --------------------------------------------------------
+
+void MainWindow::showSettings()
+{
+    if (!navigation)
+        return;
+    auto *page = new SettingsWidget(navigation, user);
+    connect(page, &SettingsWidget::logout, this, &MainWindow::signOut, Qt::QueuedConnection);
+    navigation->pushWidget(page);
+}
+
+void MainWindow::signOut()
+{
+    GlobalManager::sharedInstance()->clearAll();
+    delete navigation;
+    navigation = nullptr;
+    clearCentralLayout();
+    showLogin();
+}
+
+// ---- Central area and loading overlays ---------------------------------------------------
+
+void MainWindow::clearCentralLayout()
+{
+    QLayout *layout = ui->centralwidget->layout();
+    while (QLayoutItem *item = layout->takeAt(0)) {
+        if (QWidget *widget = item->widget()) {
+            widget->hide();
+            if (widget == navigation)
+                navigation = nullptr;
+            widget->deleteLater();
+        }
+        delete item;
+    }
+}
+
+void MainWindow::showLoader(QWidget *parent)
+{
+    QWidget *host = navigation ? navigation : parent ? parent : ui->centralwidget;
+    auto *loader = new LoadingWidget(host, 150);
+    loadingWidget = loader;
+    connect(loader, &LoadingWidget::done, this, &MainWindow::removeLoader);
+    if (navigation) {
+        navigation->disableRightButton();
+        navigation->pushWidget(loader);
+    } else if (host->layout()) {
+        host->layout()->addWidget(loader);
+    }
+}
+
+void MainWindow::removeLoader()
+{
+    auto *loader = qobject_cast<LoadingWidget *>(sender());
+    if (!loader)
+        return;
+    if (navigation) {
+        navigation->enableRightButton();
+        navigation->removeWidget(loader, false);
+    }
+    loader->deleteLater();
 }

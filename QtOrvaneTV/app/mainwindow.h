@@ -1,8 +1,15 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
-#include <QMainWindow>
+#include "companyshare.h"
+#include "sharedworkspace.h"
+#include "user.h"
 
+#include <QMainWindow>
+#include <QPointer>
+
+class LoadingWidget;
+class NavigationWidget;
 class QtOVCoreAPIFramework;
 class Settings;
 
@@ -10,8 +17,11 @@ namespace Ui {
 class MainWindow;
 }
 
-// The viewer's one top-level window. Every screen of a session is placed in
-// its black central area; the client and the settings store belong to main().
+// The viewer's one top-level window and the screen flow of a session: the
+// sign-in screen, then a navigation stack that starts at the company list and on
+// which the project page, the settings screen and loading overlays are pushed.
+// Every screen is placed in the black central area; the client and the settings
+// store belong to main().
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -20,12 +30,40 @@ public:
     ~MainWindow() override;
 
     QString appInfo() const { return m_appInfo; }
+    NavigationWidget *navigationStack() const { return navigation; }
+    // The environment menu's entries, in order.
+    static QStringList environmentNames();
+
+public slots:
+    void handleCompaniesGotten(const QString &error);
+    void handleCompanySelection(const CompanyShare &share);
+    void gotSharedWorkspaces(const QVector<SharedWorkspace> &workspaces, const QString &error);
+    void handleSpaceSelection(const SharedWorkspace &space);
+    void showEnvironmentMenu(const QPoint &position);
 
 private:
+    void loginSucceeded(const User &user);
+    void showLogin();
+    void showSettings();
+    void signOut();
+    void loadWorkspaces(const CompanyShare &share);
+    void sharedSourcesLoadedWithError(const QString &error);
+    QWidget *makeLiveFeed(const SharedWorkspace &space);
+    QWidget *makeRecordingFeed(const SharedWorkspace &space);
+    void clearCentralLayout();
+    void showLoader(QWidget *parent = nullptr);
+    void removeLoader();
+
     Ui::MainWindow *ui;
     Settings *settings;
     QtOVCoreAPIFramework *framework;
+    QPointer<LoadingWidget> loadingWidget;
+    NavigationWidget *navigation = nullptr;
+    User user;
+    CompanyShare selectedCompany;
+    SharedWorkspace selectedSpace;
     QString m_appInfo;
+    QMetaObject::Connection m_globalSettingsConnection;
 };
 
 #endif // MAINWINDOW_H

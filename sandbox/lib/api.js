@@ -141,7 +141,9 @@ class Api {
       const user = this.userByEmail(query.get('email') || '');
       const code = user && state.emailCodes.get(user.email);
       if (!code || code !== query.get('code')) {
-        throw new ServiceError('Authentication failed', { causes: ['Invalid or expired login code'] });
+        // The service answers a wrong or used e-mail code with "Wrong credentials",
+        // which the programs offer to resend.
+        throw new ServiceError('Authentication failed', { causes: ['Wrong credentials: invalid or expired login code'] });
       }
       state.emailCodes.delete(user.email);
       return this.signIn(user);

@@ -178,7 +178,7 @@ function buildSeed({ mediaBase, clips, liveSources }) {
     const workspace = workspaceById.get(share.workspace);
     const company = companyBySlug.get(workspace.company);
     return {
-      id: share.id, shareId: `sh-${share.id}`, shareType: 'workspace', shareName: workspace.name,
+      id: share.id, shareId: share.workspace, shareType: 'workspace', shareName: workspace.name,
       createdAt: iso(FIRST_DAY - 60 * DAY_MS), updatedAt: iso(FIRST_DAY - 2 * DAY_MS),
       expirationDate: iso(FIRST_DAY + share.expiresInDays * DAY_MS),
       sharer: userRecord(userById.get(share.sharer)), user: userRecord(userById.get(share.user)),

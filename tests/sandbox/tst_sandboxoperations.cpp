@@ -144,7 +144,7 @@ void TestSandboxOperations::signInFailures_data()
     QTest::newRow("code for unknown account") << Call([](Api &a) { a.getCode("nobody@orvane.test", "", "otv"); })
         << QByteArray(SIGNAL(codeRequestFinished(QJsonObject,QString))) << QStringList{"{}", "No account for nobody@orvane.test"};
     QTest::newRow("wrong e-mail code") << Call([](Api &a) { a.codeLogin(ann, "000000x"); })
-        << QByteArray(SIGNAL(codeLoginFinished(QJsonObject,QString))) << QStringList{"{}", "Invalid or expired login code"};
+        << QByteArray(SIGNAL(codeLoginFinished(QJsonObject,QString))) << QStringList{"{}", "Wrong credentials: invalid or expired login code"};
     QTest::newRow("wrong phone code") << Call([](Api &a) { a.codeLoginWithPhone("+15550100", "99999"); })
         << QByteArray(SIGNAL(codeLoginFinished(QJsonObject,QString))) << QStringList{"{}", "Invalid or expired login code"};
     QTest::newRow("unknown OAuth code") << Call([](Api &a) { a.oauthLogin("google", "made-up", "otv"); })
@@ -183,7 +183,7 @@ void TestSandboxOperations::emailCodeSignIn()
     // The code is used up.
     m_client->codeLogin(ann, code);
     QVERIFY(signedIn.wait(15000));
-    QCOMPARE(signedIn.last().at(1).toString(), QString("Invalid or expired login code"));
+    QCOMPARE(signedIn.last().at(1).toString(), QString("Wrong credentials: invalid or expired login code"));
 
     const auto requests = m_inspector->requests("/api/v1.1/auth/login/code");
     QCOMPARE(requests.first().query, (Query{{"email", ann}, {"service_slug", "otv"}}));

@@ -302,12 +302,12 @@ void TestGlobalManager::sharePermissions_data()
     QTest::addColumn<QString>("slug");
     QTest::addColumn<QString>("shareId");
     QTest::addColumn<QVector<bool> >("flags");  // overlay, text, voice, listen only, read only
-    QTest::newRow("all options") << "acme" << "sh-41" << QVector<bool>{true, true, true, false, false};
-    QTest::newRow("read and listen only") << "acme" << "sh-42" << QVector<bool>{false, true, false, true, true};
-    QTest::newRow("share of another company") << "acme" << "sh-43" << QVector<bool>{false, false, false, false, false};
+    QTest::newRow("all options") << "acme" << "41" << QVector<bool>{true, true, true, false, false};
+    QTest::newRow("read and listen only") << "acme" << "42" << QVector<bool>{false, true, false, true, true};
+    QTest::newRow("share of another company") << "acme" << "43" << QVector<bool>{false, false, false, false, false};
     QTest::newRow("no share selected") << "acme" << "" << QVector<bool>{false, false, false, false, false};
-    QTest::newRow("no company") << "" << "sh-41" << QVector<bool>{false, false, false, false, false};
-    QTest::newRow("company without shares") << "unknown" << "sh-41" << QVector<bool>{false, false, false, false, false};
+    QTest::newRow("no company") << "" << "41" << QVector<bool>{false, false, false, false, false};
+    QTest::newRow("company without shares") << "unknown" << "41" << QVector<bool>{false, false, false, false, false};
 }
 
 void TestGlobalManager::sharePermissions()
@@ -417,7 +417,7 @@ void TestGlobalManager::clearAllKeepsWhatItMust()
     settings->setAuthToken("token");
     settings->setEmail("ann@orvane.test");
     settings->setLayoutPref(TwoUp);
-    settings->setSharedWorkspaceID("sh-41");
+    settings->setSharedWorkspaceID("41");
     m_manager->setArchive(archiveWithId("rec-001"));
     QVERIFY(m_manager->isPlayingArchive());
     m_manager->markArchiveInWorkspace(archiveWithId("kept"), north);

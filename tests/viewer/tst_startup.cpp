@@ -7,6 +7,7 @@
 #include "qtovcoreapiframework.h"
 #include "serverenvironment.h"
 #include "app/startup.h"
+#include "session/settings.h"
 
 #include <QApplication>
 #include <QDirIterator>
@@ -112,7 +113,8 @@ void TestStartup::frameworkMapsErrorsAndTalksToProduction()
 
 void TestStartup::mainWindowTitle()
 {
-    MainWindow window(nullptr, nullptr, nullptr);
+    // The window needs a client and the store: it opens on the sign-in screen.
+    MainWindow window(nullptr, Startup::setupFramework(), Settings::sharedInstance());
     QCOMPARE(window.windowTitle(), QStringLiteral("Orvane TV v1.0.1 (42)"));
     QCOMPARE(window.centralWidget()->objectName(), QStringLiteral("centralwidget"));
 }

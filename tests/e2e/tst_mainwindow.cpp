@@ -1,0 +1,420 @@
+// The viewer's main window driven as a person would, with mouse and key events,
+// against the local deployment: the sign-in paths, the company list, a space's
+// page, the settings screen, sign-out and the environment menu.
+#include "account/loginwidget.h"
+#include "account/settingswidget.h"
+#include "app/mainwindow.h"
+#include "company/companyselectionitemwidget.h"
+#include "company/companyselectionwidget.h"
+#include "company/projectfeedselectionwidget.h"
+#include "navigation/navigationwidget.h"
+#include "qtovcoreapiframework.h"
+#include "sandboxinspector.h"
+#include "serverenvironment.h"
+#include "session/globalmanager.h"
+#include "session/settings.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QInputDialog>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrlQuery>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+using Api = QtOVCoreAPIFramework;
+
+namespace {
+
+const QString ann = QStringLiteral("ann@orvane.test");
+const QString annPassword = QStringLiteral("orvane-demo-1");
+
+// A modal exec() gives no signal to wait on, so the next dialog is looked for on
+// a short timer and handed to the answer once it is up.
+void onNextDialog(std::function<void(QWidget *)> answer)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(50);
+    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        if (!dialog || !dialog->isVisible())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        answer(dialog);
+    });
+    timer->start();
+}
+
+struct SeenBox {
+    QString text;
+    QString informativeText;
+    bool seen = false;
+};
+
+// Records the next message box and presses its button with the given text.
+void answerMessageBox(SeenBox *seen, const QString &button = QString())
+{
+    onNextDialog([seen, button](QWidget *dialog) {
+        auto *box = qobject_cast<QMessageBox *>(dialog);
+        if (!box) {
+            dialog->close();
+            return;
+        }
+        seen->text = box->text();
+        seen->informativeText = box->informativeText();
+        seen->seen = true;
+        for (QAbstractButton *candidate : box->buttons()) {
+            if (button.isEmpty() || candidate->text() == button) {
+                QTest::mouseClick(candidate, Qt::LeftButton);
+                return;
+            }
+        }
+    });
+}
+
+void saveScreenshot(QWidget *window, const QString &name)
+{
+    const QString folder = QCoreApplication::applicationDirPath() + "/artifacts";
+    QDir().mkpath(folder);
+    // Let pending layout passes run, so the picture shows what a person sees.
+    QTest::qWait(200);
+    window->grab().save(folder + "/e2e-" + name + ".png");
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void passwordOrCode_data();
+    void passwordOrCode();
+    void passwordSignInShowsCompaniesSorted();
+    void codeSignInWithResend();
+    void failedSignInClearsStoredToken();
+    void restartResumesWithSavedToken();
+    void forgotPasswordKeepsTheAddress();
+    void accountWithoutShares();
+    void spacePageSettingsAndSignOut();
+    void environmentMenu();
+
+private:
+    void openWindow();
+    LoginWidget *loginScreen() const { return m_window->findChild<LoginWidget *>(); }
+    void typeCredentials(const QString &email, const QString &secret);
+    CompanySelectionWidget *waitForCompanies();
+
+    QTemporaryDir m_config;
+    OVTVProduction m_environment;
+    std::unique_ptr<Api> m_client;
+    std::unique_ptr<SandboxInspector> m_inspector;
+    std::unique_ptr<MainWindow> m_window;
+};
+
+void TestMainWindow::initTestCase()
+{
+    QVERIFY(m_config.isValid());
+    qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+    m_inspector = std::make_unique<SandboxInspector>();
+    QVERIFY2(m_inspector->isValid(), qPrintable(m_inspector->errorText()));
+    m_client = std::make_unique<Api>([](QString text) { return text; }, &m_environment);
+}
+
+void TestMainWindow::init()
+{
+    Settings::sharedInstance()->setAuthToken(QString());
+    m_client->setServerEnvironment(&m_environment);
+}
+
+void TestMainWindow::cleanup()
+{
+    m_window.reset();
+    GlobalManager::sharedInstance()->clearAll();
+}
+
+void TestMainWindow::openWindow()
+{
+    m_window = std::make_unique<MainWindow>(nullptr, m_client.get(), Settings::sharedInstance());
+    m_window->resize(1280, 800);
+    m_window->show();
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+}
+
+void TestMainWindow::typeCredentials(const QString &email, const QString &secret)
+{
+    LoginWidget *login = loginScreen();
+    QVERIFY(login);
+    // A closed dialog may leave no window active where no window manager runs.
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    auto *emailField = login->findChild<QLineEdit *>("emailLineEdit");
+    auto *secretField = login->findChild<QLineEdit *>("passwordLineEdit");
+    emailField->clear();
+    secretField->clear();
+    QTest::mouseClick(emailField, Qt::LeftButton);
+    QTest::keyClicks(emailField, email);
+    // Tab moves from the e-mail to the password field.
+    QTest::keyClick(emailField, Qt::Key_Tab);
+    QTRY_VERIFY(secretField->hasFocus());
+    QTest::keyClicks(secretField, secret);
+}
+
+CompanySelectionWidget *TestMainWindow::waitForCompanies()
+{
+    CompanySelectionWidget *list = nullptr;
+    QTest::qWaitFor([&] {
+        list = m_window->findChild<CompanySelectionWidget *>();
+        return list != nullptr && list->isVisible();
+    }, 20000);
+    return list;
+}
+
+void TestMainWindow::passwordOrCode_data()
+{
+    QTest::addColumn<QString>("secret");
+    QTest::addColumn<QString>("path");
+    QTest::newRow("8 characters: a password") << "abcdefgh" << "/api/v1.1/auth/login";
+    QTest::newRow("7 characters: a login code") << "abcdefg" << "/api/v1.1/auth/login/code";
+}
+
+void TestMainWindow::passwordOrCode()
+{
+    QFETCH(QString, secret);
+    QFETCH(QString, path);
+    openWindow();
+    m_inspector->clearRequests();
+    SeenBox alert;
+    answerMessageBox(&alert);
+    typeCredentials(ann, secret);
+    QTest::keyClick(loginScreen()->findChild<QLineEdit *>("passwordLineEdit"), Qt::Key_Return);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_inspector->requests("/api/v1.1/auth/login").isEmpty(), 15000);
+    const auto requests = m_inspector->requests("/api/v1.1/auth/login");
+    QCOMPARE(requests.size(), 1);
+    QCOMPARE(requests.first().path, path);
+    auto *errorLabel = loginScreen()->findChild<QLabel *>("errorLabel");
+    QTRY_VERIFY_WITH_TIMEOUT(errorLabel->isVisible(), 15000);
+    QVERIFY(!errorLabel->text().isEmpty());
+    // The code path's "wrong credentials" opens the resend alert; dismiss it.
+    QTRY_VERIFY_WITH_TIMEOUT(alert.seen, 15000);
+    QCOMPARE(alert.text, QString("Login failed"));
+}
+
+void TestMainWindow::passwordSignInShowsCompaniesSorted()
+{
+    openWindow();
+    saveScreenshot(m_window.get(), "sign-in");
+    typeCredentials(ann, annPassword);
+    QTest::mouseClick(loginScreen()->findChild<QPushButton *>("loginButton"), Qt::LeftButton);
+    CompanySelectionWidget *list = waitForCompanies();
+    QVERIFY(list);
+    QCOMPARE(Settings::sharedInstance()->getEmail(), ann);
+    QVERIFY(!Settings::sharedInstance()->getAuthToken().isEmpty());
+
+    // Code-point order: upper case before lower case, accented letters last.
+    auto *listWidget = list->findChild<QListWidget *>("listWidget");
+    QStringList names;
+    for (int row = 0; row < listWidget->count(); ++row) {
+        auto *card = qobject_cast<CompanySelectionItemWidget *>(listWidget->itemWidget(listWidget->item(row)));
+        QVERIFY(card);
+        names << card->findChild<QLabel *>("companyLabel")->text();
+    }
+    QCOMPARE(names, (QStringList{"Beacon Broadcast", "Zephyr Media", "acme Field Ops", QString::fromUtf8("\u00c9dition Nord")}));
+    QVERIFY(!list->findChild<QWidget *>("emptyView")->isVisible());
+    QCOMPARE(m_window->navigationStack()->count(), 1);
+    saveScreenshot(m_window.get(), "companies");
+}
+
+void TestMainWindow::codeSignInWithResend()
+{
+    openWindow();
+    SeenBox credentials;
+    SeenBox sent;
+    // A wrong code: "Resend Code" asks for a new one, and "Code Sent" says so.
+    answerMessageBox(&credentials, "Resend Code");
+    typeCredentials(ann, "000000");
+    QTest::keyClick(loginScreen()->findChild<QLineEdit *>("passwordLineEdit"), Qt::Key_Enter);
+    QTRY_VERIFY_WITH_TIMEOUT(credentials.seen, 15000);
+    QCOMPARE(credentials.text, QString("Login failed"));
+    QVERIFY(credentials.informativeText.contains("wrong credentials", Qt::CaseInsensitive));
+    answerMessageBox(&sent);
+    QTRY_VERIFY_WITH_TIMEOUT(sent.seen, 15000);
+    QCOMPARE(sent.text, QString("Code Sent"));
+    QCOMPARE(sent.informativeText,
+             QString::fromUtf8("Code was sent to ann@orvane.test.\nIf you don\u2019t receive a code, contact your company admin"));
+
+    const QString code = m_inspector->emailCode(ann);
+    QVERIFY(!code.isEmpty());
+    QVERIFY(code.size() <= 7);
+    typeCredentials(ann, code);
+    QTest::keyClick(loginScreen()->findChild<QLineEdit *>("passwordLineEdit"), Qt::Key_Return);
+    QVERIFY(waitForCompanies());
+}
+
+void TestMainWindow::failedSignInClearsStoredToken()
+{
+    Settings::sharedInstance()->setAuthToken("token-of-an-earlier-session");
+    openWindow();
+    SeenBox alert;
+    answerMessageBox(&alert);
+    typeCredentials(ann, "not-the-password");
+    QTest::mouseClick(loginScreen()->findChild<QPushButton *>("loginButton"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(alert.seen, 15000);
+    QCOMPARE(alert.text, QString("Login failed"));
+    QCOMPARE(alert.informativeText, QString("Wrong email or password"));
+    QCOMPARE(Settings::sharedInstance()->getAuthToken(), QString());
+    QVERIFY(loginScreen()->isVisible());
+}
+
+void TestMainWindow::restartResumesWithSavedToken()
+{
+    openWindow();
+    typeCredentials(ann, annPassword);
+    QTest::mouseClick(loginScreen()->findChild<QPushButton *>("loginButton"), Qt::LeftButton);
+    QVERIFY(waitForCompanies());
+    const QString token = Settings::sharedInstance()->getAuthToken();
+    QVERIFY(!token.isEmpty());
+
+    // A new window, as after a restart: nothing typed, straight to the companies.
+    m_window.reset();
+    m_client->setAuthToken(QString());
+    openWindow();
+    QVERIFY(waitForCompanies());
+    QCOMPARE(Settings::sharedInstance()->getAuthToken(), token);
+}
+
+void TestMainWindow::forgotPasswordKeepsTheAddress()
+{
+    openWindow();
+    m_inspector->clearRequests();
+    const QString address = "ann+tv&news@orvane.test";
+    onNextDialog([address](QWidget *dialog) {
+        auto *input = qobject_cast<QInputDialog *>(dialog);
+        QVERIFY(input);
+        QCOMPARE(input->windowTitle(), QString("Enter email"));
+        input->setTextValue(address);
+        input->accept();
+    });
+    SeenBox received;
+    QTimer::singleShot(0, [&] { answerMessageBox(&received); });
+    QTest::mouseClick(loginScreen()->findChild<QToolButton *>("toolButton_4"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(received.seen, 15000);
+    QCOMPARE(received.text, QString("Request received"));
+    const auto requests = m_inspector->requests("/api/v1.1/auth/reset-password");
+    QCOMPARE(requests.size(), 1);
+    QString redirect;
+    for (const auto &item : requests.first().query)
+        if (item.first == "redirect_url")
+            redirect = item.second;
+    const QUrl page(redirect);
+    QCOMPARE(page.path(), QString("/app/update-password"));
+    QCOMPARE(QUrlQuery(page).queryItemValue("email", QUrl::FullyDecoded), address);
+}
+
+void TestMainWindow::accountWithoutShares()
+{
+    openWindow();
+    typeCredentials("eve@orvane.test", "orvane-demo-5");
+    QTest::mouseClick(loginScreen()->findChild<QPushButton *>("loginButton"), Qt::LeftButton);
+    CompanySelectionWidget *list = waitForCompanies();
+    QVERIFY(list);
+    QVERIFY(list->findChild<QWidget *>("emptyView")->isVisible());
+    QVERIFY(!list->findChild<QWidget *>("listWidget")->isVisible());
+    QVERIFY(list->findChild<QLabel *>("welcomeLabel")->text() == "Welcome to Orvane TV!");
+    saveScreenshot(m_window.get(), "no-companies");
+}
+
+void TestMainWindow::spacePageSettingsAndSignOut()
+{
+    openWindow();
+    typeCredentials(ann, annPassword);
+    QTest::mouseClick(loginScreen()->findChild<QPushButton *>("loginButton"), Qt::LeftButton);
+    CompanySelectionWidget *list = waitForCompanies();
+    QVERIFY(list);
+
+    // The first space of the first card.
+    auto *listWidget = list->findChild<QListWidget *>("listWidget");
+    auto *card = qobject_cast<CompanySelectionItemWidget *>(listWidget->itemWidget(listWidget->item(0)));
+    auto *spaces = card->findChild<QListWidget *>("spacesWidget");
+    QVERIFY(spaces->count() > 0);
+    const CompanyShare space = GlobalManager::sharedInstance()->getCompanyShares().value("beacon").first();
+    QTest::mouseClick(spaces->viewport(), Qt::LeftButton, {}, spaces->visualItemRect(spaces->item(0)).center());
+
+    NavigationWidget *stack = m_window->navigationStack();
+    ProjectFeedSelectionWidget *page = nullptr;
+    QVERIFY(QTest::qWaitFor([&] {
+        page = qobject_cast<ProjectFeedSelectionWidget *>(stack->currentWidget());
+        return page && page->isVisible();
+    }, 20000));
+    QVERIFY(!page->windowTitle().isEmpty());
+    QCOMPARE(GlobalManager::sharedInstance()->getCompanySlug(), space.companySlug);
+    auto *tabs = page->findChild<QTabWidget *>("tabWidget");
+    QCOMPARE(tabs->tabText(0), QString("Live Feeds"));
+    QCOMPARE(tabs->tabText(1), QString("Recordings"));
+    saveScreenshot(m_window.get(), "space");
+
+    // Back to the companies, then the settings screen from its right button.
+    QSignalSpy stopped(page, &ProjectFeedSelectionWidget::stopped);
+    QTest::mouseClick(stack->findChild<QToolButton *>("backButton"), Qt::LeftButton);
+    QTRY_COMPARE(stack->currentWidget(), static_cast<QWidget *>(list));
+    QCOMPARE(stopped.count(), 1);
+    auto *right = stack->findChild<QAbstractButton *>("rightButton");
+    QVERIFY(right && right->isVisible() && right->isEnabled());
+    QTest::mouseClick(right, Qt::LeftButton);
+    SettingsWidget *account = nullptr;
+    QVERIFY(QTest::qWaitFor([&] {
+        account = qobject_cast<SettingsWidget *>(stack->currentWidget());
+        return account && account->isVisible();
+    }, 5000));
+    QCOMPARE(account->findChild<QLabel *>("userInitialLabel")->text(), QString("AL"));
+    QCOMPARE(account->findChild<QLabel *>("userNameLabel")->text(), QString("Ann Lindqvist"));
+    QCOMPARE(account->findChild<QLabel *>("userEmailLabel")->text(), ann);
+    saveScreenshot(m_window.get(), "settings");
+
+    QTest::mouseClick(account->findChild<QPushButton *>("logoutButton"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(loginScreen() && loginScreen()->isVisible(), 5000);
+    QCOMPARE(m_window->navigationStack(), static_cast<NavigationWidget *>(nullptr));
+    QCOMPARE(Settings::sharedInstance()->getAuthToken(), QString());
+}
+
+void TestMainWindow::environmentMenu()
+{
+    openWindow();
+    QStringList entries;
+    onNextDialog([](QWidget *) {});
+    // A pop-up menu is not modal: look for it among the visible top-level widgets.
+    QTimer::singleShot(300, [&] {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            auto *menu = qobject_cast<QMenu *>(widget);
+            if (!menu || !menu->isVisible())
+                continue;
+            for (QAction *action : menu->actions())
+                entries << action->text();
+            QAction *staging = menu->actions().value(3);
+            menu->setActiveAction(staging);
+            QTest::keyClick(menu, Qt::Key_Return);
+        }
+    });
+    LoginWidget *login = loginScreen();
+    QTest::mouseClick(login, Qt::RightButton, {}, QPoint(20, 20));
+    QCOMPARE(entries, (QStringList{"Core Production", "Core Staging", "OTV Production", "OTV Staging", "OTV Dev"}));
+    OVTVStaging staging;
+    QCOMPARE(m_client->getServerEnvironment()->idEndpoint(), staging.idEndpoint());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
