@@ -51,7 +51,8 @@ bool LocalMessageReader::next(QString *text)
     const int total = 8 + int(stringBytes);
     if (m_buffer.size() < total)
         return false;
-    QString result(units, Qt::Uninitialized);
+    // An empty text stays distinct from the null one (QDataStream keeps both).
+    QString result = units == 0 ? QStringLiteral("") : QString(units, Qt::Uninitialized);
     const auto *payload = data + 8;
     for (int i = 0; i < units; ++i)
         result[i] = QChar(qFromBigEndian<quint16>(payload + 2 * i));

@@ -43,21 +43,29 @@ bool listen(QLocalServer *server, const QString &name, QString *error)
             *error = QStringLiteral("no private runtime folder for local sockets");
         return false;
     }
+    // Qt binds a socket with access options under a temporary name and renames it
+    // into place, which would silently replace a live server's socket: whoever
+    // answers on the path keeps it, and only a file nobody answers on is removed.
+    const QFileInfo existing(path);
+    if (existing.exists() || existing.isSymLink()) {
+        QLocalSocket probe;
+        probe.connectToServer(path);
+        const bool alive = probe.state() == QLocalSocket::ConnectedState || probe.waitForConnected(200);
+        probe.abort();
+        if (alive) {
+            if (error)
+                *error = QStringLiteral("another program already listens on %1").arg(path);
+            return false;
+        }
+        if (existing.isDir() || !QFile::remove(path)) {
+            if (error)
+                *error = QStringLiteral("cannot remove the stale socket %1").arg(path);
+            return false;
+        }
+    }
     server->setSocketOptions(QLocalServer::UserAccessOption);
     if (server->listen(path))
         return true;
-    if (server->serverError() == QAbstractSocket::AddressInUseError) {
-        // Connecting to a Unix socket answers at once: refused when nobody listens.
-        QLocalSocket probe;
-        probe.connectToServer(path);
-        const bool alive = probe.waitForConnected(0) || probe.state() == QLocalSocket::ConnectedState;
-        probe.abort();
-        if (!alive && QFileInfo(path).exists() && !QFileInfo(path).isDir()) {
-            QLocalServer::removeServer(path);
-            if (server->listen(path))
-                return true;
-        }
-    }
     if (error)
         *error = server->errorString();
     return false;
@@ -77,6 +85,18 @@ long long peerUserId(const QLocalSocket *socket)
 bool isSameUser(const QLocalSocket *socket)
 {
     return peerUserId(socket) == (long long)::geteuid();
+}
+
+QLocalSocket *nextSameUserConnection(QLocalServer *server)
+{
+    while (QLocalSocket *socket = server->nextPendingConnection()) {
+        if (isSameUser(socket))
+            return socket;
+        qWarning("Local connection of user %lld refused", peerUserId(socket));
+        socket->abort();
+        socket->deleteLater();
+    }
+    return nullptr;
 }
 
 } // namespace LocalSockets

@@ -22,7 +22,8 @@ QString serverPath(const QString &name);
 
 // Listens on serverPath(name), or on name itself when it is already a full path.
 // A socket file left by a program that crashed is removed only when nobody
-// answers on it; a live server under the same path makes this fail. The socket
+// answers on it; a live server under the same path makes this fail. Called at
+// a program's start (the check of an existing socket waits at most 200 ms). The socket
 // is made readable and writable by its owner only. Returns false with *error set.
 bool listen(QLocalServer *server, const QString &name, QString *error = nullptr);
 
@@ -30,6 +31,9 @@ bool listen(QLocalServer *server, const QString &name, QString *error = nullptr)
 long long peerUserId(const QLocalSocket *socket);
 // Whether the peer runs as this process's user.
 bool isSameUser(const QLocalSocket *socket);
+// The server's next pending connection of this process's user; connections of
+// any other user are closed and deleted on the way. Null when none is left.
+QLocalSocket *nextSameUserConnection(QLocalServer *server);
 
 } // namespace LocalSockets
 
