@@ -3,6 +3,7 @@
 
 #include "account/loginwidget.h"
 #include "account/settingswidget.h"
+#include "app/chatlauncher.h"
 #include "company/companyselectionwidget.h"
 #include "company/projectfeedselectionwidget.h"
 #include "navigation/navigationwidget.h"
@@ -13,6 +14,8 @@
 #include "ui/helpers.h"
 #include "ui/loadingwidget.h"
 
+#include <QCoreApplication>
+#include <QFileDialog>
 #include <QJsonObject>
 #include <QMenu>
 #include <QSet>
@@ -70,12 +73,15 @@ MainWindow::MainWindow(QWidget *parent, QtOVCoreAPIFramework *framework, Setting
     if (!fullVersion.isEmpty())
         m_appInfo = tr("Orvane TV v%1").arg(fullVersion);
     setWindowTitle(m_appInfo);
+    chat = new ChatLauncher(this);
+    connect(chat, &ChatLauncher::recordingLinkReceived, this, &MainWindow::openRecordingFromChat);
     GlobalManager::sharedInstance()->setFramework(framework);
     showLogin();
 }
 
 MainWindow::~MainWindow()
 {
+    closeChatApp();
     delete ui;
 }
 
@@ -213,6 +219,9 @@ void MainWindow::handleSpaceSelection(const SharedWorkspace &space)
     GlobalManager::sharedInstance()->startUpdatingSnapshots();
     auto *page = new ProjectFeedSelectionWidget(navigation, makeLiveFeed(space), makeRecordingFeed(space));
     page->setWindowTitle(space.name);
+    // Leaving the space ends its chat.
+    connect(page, &ProjectFeedSelectionWidget::stopped, this, &MainWindow::closeChatApp);
+    addChatIcon(page);
     navigation->pushWidget(page);
 }
 
@@ -234,6 +243,56 @@ QWidget *MainWindow::makeRecordingFeed(const SharedWorkspace &space)
     return page;
 }
 
+// ---- Chat program ------------------------------------------------------------------------
+
+void MainWindow::addChatIcon(QWidget *page)
+{
+    navigation->setButtonIcon(page, RightButton::iconButton(QStringLiteral("button_chat")), [this] {
+        qDebug() << "Open chat app!";
+        openChatApp(true, selectedSpace.id);
+    });
+}
+
+void MainWindow::openChatApp(bool force, const QString &workspaceId)
+{
+    QString program = ChatLauncher::installedProgram();
+    if (program.isEmpty()) {
+        program = QFileDialog::getOpenFileName(this, tr("Open Chat App"), QCoreApplication::applicationDirPath(),
+                                               tr("Executable Files (QtOrvaneTVChat)"));
+        if (program.isEmpty())
+            return;
+    }
+    ChatLauncher::Session session;
+    session.token = settings->getAuthToken();
+    session.companySlug = selectedCompany.companySlug;
+    session.companyId = selectedCompany.companyId;
+    session.workspaceId = workspaceId;
+    session.spaceId = selectedSpace.id;
+    session.workspaceName = selectedSpace.name;
+    session.textEnabled = selectedSpace.settings.textChatEnabled;
+    session.voiceEnabled = selectedSpace.settings.voiceChatEnabled;
+    OVTVStaging staging;
+    ServerEnvironment *current = framework->getServerEnvironment();
+    session.staging = current && current->idEndpoint() == staging.idEndpoint();
+    chat->open(program, session, force);
+}
+
+void MainWindow::closeChatApp()
+{
+    chat->close();
+}
+
+void MainWindow::openRecordingFromChat(const QString &recordingId)
+{
+    for (const Archive &recording : qAsConst(selectedSpace.sharedRecords)) {
+        if (recording.id == recordingId) {
+            emit archiveRequested(recording);
+            return;
+        }
+    }
+    // A recording outside the loaded ones of this space does nothing.
+}
+
 // ---- Settings screen and sign-out --------------------------------------------------------
 
 void MainWindow::showSettings()
@@ -247,6 +306,7 @@ void MainWindow::showSettings()
 
 void MainWindow::signOut()
 {
+    closeChatApp();
     GlobalManager::sharedInstance()->clearAll();
     delete navigation;
     navigation = nullptr;

@@ -1,6 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "archive.h"
 #include "companyshare.h"
 #include "sharedworkspace.h"
 #include "user.h"
@@ -8,6 +9,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+class ChatLauncher;
 class LoadingWidget;
 class NavigationWidget;
 class QtOVCoreAPIFramework;
@@ -33,6 +35,11 @@ public:
     NavigationWidget *navigationStack() const { return navigation; }
     // The environment menu's entries, in order.
     static QStringList environmentNames();
+    ChatLauncher *chatLauncher() const { return chat; }
+
+signals:
+    // A recording to show in the archive player: one the chat program linked to.
+    void archiveRequested(Archive archive);
 
 public slots:
     void handleCompaniesGotten(const QString &error);
@@ -50,6 +57,10 @@ private:
     void sharedSourcesLoadedWithError(const QString &error);
     QWidget *makeLiveFeed(const SharedWorkspace &space);
     QWidget *makeRecordingFeed(const SharedWorkspace &space);
+    void addChatIcon(QWidget *page);
+    void openChatApp(bool force, const QString &workspaceId);
+    void closeChatApp();
+    void openRecordingFromChat(const QString &recordingId);
     void clearCentralLayout();
     void showLoader(QWidget *parent = nullptr);
     void removeLoader();
@@ -64,6 +75,7 @@ private:
     SharedWorkspace selectedSpace;
     QString m_appInfo;
     QMetaObject::Connection m_globalSettingsConnection;
+    ChatLauncher *chat = nullptr;
 };
 
 #endif // MAINWINDOW_H

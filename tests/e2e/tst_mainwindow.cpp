@@ -3,6 +3,7 @@
 // page, the settings screen, sign-out and the environment menu.
 #include "account/loginwidget.h"
 #include "account/settingswidget.h"
+#include "app/chatlauncher.h"
 #include "app/mainwindow.h"
 #include "company/companyselectionitemwidget.h"
 #include "company/companyselectionwidget.h"
@@ -17,6 +18,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QInputDialog>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -82,6 +85,13 @@ void answerMessageBox(SeenBox *seen, const QString &button = QString())
     });
 }
 
+// Whether the process runs (a zombie waiting for its parent does not).
+bool processAlive(qint64 pid)
+{
+    QFile status(QString("/proc/%1/status").arg(pid));
+    return status.open(QIODevice::ReadOnly) && !status.readAll().contains("State:\tZ");
+}
+
 void saveScreenshot(QWidget *window, const QString &name)
 {
     const QString folder = QCoreApplication::applicationDirPath() + "/artifacts";
@@ -132,6 +142,15 @@ void TestMainWindow::initTestCase()
     m_inspector = std::make_unique<SandboxInspector>();
     QVERIFY2(m_inspector->isValid(), qPrintable(m_inspector->errorText()));
     m_client = std::make_unique<Api>([](QString text) { return text; }, &m_environment);
+
+    // The stand-in chat program where the viewer looks for the chat program.
+    const QString chatFolder = QCoreApplication::applicationDirPath() + "/OrvaneTV Chat";
+    QDir().mkpath(chatFolder);
+    QFile::remove(chatFolder + "/QtOrvaneTVChat");
+    QVERIFY(QFile::link(ORVANE_CHAT_STANDIN, chatFolder + "/QtOrvaneTVChat"));
+    qputenv("ORVANE_STANDIN_RECORD", (m_config.path() + "/chat-starts.jsonl").toUtf8());
+    qputenv("XDG_RUNTIME_DIR", m_config.path().toUtf8());
+    QFile::setPermissions(m_config.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 void TestMainWindow::init()
@@ -177,11 +196,11 @@ void TestMainWindow::typeCredentials(const QString &email, const QString &secret
 CompanySelectionWidget *TestMainWindow::waitForCompanies()
 {
     CompanySelectionWidget *list = nullptr;
-    QTest::qWaitFor([&] {
+    const bool shown = QTest::qWaitFor([&] {
         list = m_window->findChild<CompanySelectionWidget *>();
         return list != nullptr && list->isVisible();
     }, 20000);
-    return list;
+    return shown ? list : nullptr;
 }
 
 void TestMainWindow::passwordOrCode_data()
@@ -367,13 +386,31 @@ void TestMainWindow::spacePageSettingsAndSignOut()
     QCOMPARE(tabs->tabText(1), QString("Recordings"));
     saveScreenshot(m_window.get(), "space");
 
+    // The chat button starts the chat program for this space.
+    auto *right = stack->findChild<QAbstractButton *>("rightButton");
+    QVERIFY(right && right->isVisible());
+    QTest::mouseClick(right, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->chatLauncher()->isRunning(), 10000);
+    const qint64 chatPid = m_window->chatLauncher()->processId();
+    QVERIFY(chatPid > 0);
+    QFile starts(m_config.path() + "/chat-starts.jsonl");
+    QTRY_VERIFY_WITH_TIMEOUT(starts.size() > 0, 10000);
+    QVERIFY(starts.open(QIODevice::ReadOnly));
+    const QJsonObject started = QJsonDocument::fromJson(starts.readAll().split('\n').first()).object();
+    QCOMPARE(started.value("stdin").toString(), Settings::sharedInstance()->getAuthToken());
+    const QStringList args = started.value("args").toVariant().toStringList();
+    QCOMPARE(args.mid(2, 4), (QStringList{"--company", space.companySlug, "--companyId", space.companyId}));
+    QCOMPARE(args.count("--workspaceId"), 2);
+
     // Back to the companies, then the settings screen from its right button.
     QSignalSpy stopped(page, &ProjectFeedSelectionWidget::stopped);
     QTest::mouseClick(stack->findChild<QToolButton *>("backButton"), Qt::LeftButton);
     QTRY_COMPARE(stack->currentWidget(), static_cast<QWidget *>(list));
     QCOMPARE(stopped.count(), 1);
-    auto *right = stack->findChild<QAbstractButton *>("rightButton");
-    QVERIFY(right && right->isVisible() && right->isEnabled());
+    // Leaving the space ended its chat.
+    QVERIFY(!m_window->chatLauncher()->isRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(!processAlive(chatPid), 5000);
+    QVERIFY(right->isVisible() && right->isEnabled());
     QTest::mouseClick(right, Qt::LeftButton);
     SettingsWidget *account = nullptr;
     QVERIFY(QTest::qWaitFor([&] {
