@@ -16,6 +16,7 @@
 #include "session/settings.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QInputDialog>
 #include <QJsonDocument>
@@ -47,7 +48,14 @@ void onNextDialog(std::function<void(QWidget *)> answer)
 {
     auto *timer = new QTimer;
     timer->setInterval(50);
-    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
+    // Given up after a while, so that it never answers a later test's dialog.
+    QDeadlineTimer deadline(20000);
+    QObject::connect(timer, &QTimer::timeout, [timer, answer, deadline] {
+        if (deadline.hasExpired()) {
+            timer->stop();
+            timer->deleteLater();
+            return;
+        }
         QWidget *dialog = QApplication::activeModalWidget();
         if (!dialog || !dialog->isVisible())
             return;
@@ -121,6 +129,9 @@ private slots:
     void accountWithoutShares();
     void spacePageSettingsAndSignOut();
     void environmentMenu();
+    void socialSignIn_data();
+    void socialSignIn();
+    void providerErrorSendsNothing();
 
 private:
     void openWindow();
@@ -149,6 +160,11 @@ void TestMainWindow::initTestCase()
     QFile::remove(chatFolder + "/QtOrvaneTVChat");
     QVERIFY(QFile::link(ORVANE_CHAT_STANDIN, chatFolder + "/QtOrvaneTVChat"));
     qputenv("ORVANE_STANDIN_RECORD", (m_config.path() + "/chat-starts.jsonl").toUtf8());
+    // And the stand-in OAuth helper where the sign-in screen looks for the helper.
+    const QString helperFolder = QCoreApplication::applicationDirPath() + "/Orvane TV Auth";
+    QDir().mkpath(helperFolder);
+    QFile::remove(helperFolder + "/qtorvanetvoauth");
+    QVERIFY(QFile::link(ORVANE_OAUTH_STANDIN, helperFolder + "/qtorvanetvoauth"));
     qputenv("XDG_RUNTIME_DIR", m_config.path().toUtf8());
     QFile::setPermissions(m_config.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
@@ -207,18 +223,20 @@ void TestMainWindow::passwordOrCode_data()
 {
     QTest::addColumn<QString>("secret");
     QTest::addColumn<QString>("path");
-    QTest::newRow("8 characters: a password") << "abcdefgh" << "/api/v1.1/auth/login";
-    QTest::newRow("7 characters: a login code") << "abcdefg" << "/api/v1.1/auth/login/code";
+    QTest::addColumn<QString>("dismiss");
+    QTest::newRow("8 characters: a password") << "abcdefgh" << "/api/v1.1/auth/login" << "";
+    QTest::newRow("7 characters: a login code") << "abcdefg" << "/api/v1.1/auth/login/code" << "Dismiss";
 }
 
 void TestMainWindow::passwordOrCode()
 {
     QFETCH(QString, secret);
     QFETCH(QString, path);
+    QFETCH(QString, dismiss);
     openWindow();
     m_inspector->clearRequests();
     SeenBox alert;
-    answerMessageBox(&alert);
+    answerMessageBox(&alert, dismiss);
     typeCredentials(ann, secret);
     QTest::keyClick(loginScreen()->findChild<QLineEdit *>("passwordLineEdit"), Qt::Key_Return);
     QTRY_VERIFY_WITH_TIMEOUT(!m_inspector->requests("/api/v1.1/auth/login").isEmpty(), 15000);
@@ -432,7 +450,6 @@ void TestMainWindow::environmentMenu()
 {
     openWindow();
     QStringList entries;
-    onNextDialog([](QWidget *) {});
     // A pop-up menu is not modal: look for it among the visible top-level widgets.
     QTimer::singleShot(300, [&] {
         for (QWidget *widget : QApplication::topLevelWidgets()) {
@@ -451,6 +468,67 @@ void TestMainWindow::environmentMenu()
     QCOMPARE(entries, (QStringList{"Core Production", "Core Staging", "OTV Production", "OTV Staging", "OTV Dev"}));
     OVTVStaging staging;
     QCOMPARE(m_client->getServerEnvironment()->idEndpoint(), staging.idEndpoint());
+}
+
+void TestMainWindow::socialSignIn_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("provider");
+    QTest::addColumn<QString>("app");
+    QTest::addColumn<QString>("urlStart");
+    QTest::newRow("google") << "googleButton" << "google" << "otv" << "https://accounts.google.com/o/oauth2/v2/auth?";
+    QTest::newRow("facebook") << "facebookButton" << "facebookForCore" << "otv"
+                              << "https://www.facebook.com/v9.0/dialog/oauth?";
+    QTest::newRow("apple") << "appleButton" << "apple" << "" << "https://appleid.apple.com/auth/authorize?";
+}
+
+void TestMainWindow::socialSignIn()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, provider);
+    QFETCH(QString, app);
+    QFETCH(QString, urlStart);
+    const QString record = m_config.path() + "/oauth-" + provider + ".txt";
+    qputenv("ORVANE_STANDIN_RECORD", record.toUtf8());
+    const QString code = m_inspector->oauthCode(ann, provider);
+    QVERIFY(!code.isEmpty());
+    qputenv("ORVANE_STANDIN_MESSAGE", ("code=" + QUrl::toPercentEncoding(code)));
+    m_inspector->clearRequests();
+    openWindow();
+    QTest::mouseClick(loginScreen()->findChild<QToolButton *>(button), Qt::LeftButton);
+    QVERIFY(waitForCompanies());
+    QCOMPARE(loginScreen(), static_cast<LoginWidget *>(nullptr));
+
+    QFile started(record);
+    QVERIFY(started.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromUtf8(started.readAll()).section(' ', 1).startsWith(urlStart));
+    const auto requests = m_inspector->requests("/api/v1.1/auth/oauth-login");
+    QCOMPARE(requests.size(), 1);
+    QMap<QString, QString> query;
+    for (const auto &item : requests.first().query)
+        query.insert(item.first, item.second);
+    QCOMPARE(query.value("provider"), provider);
+    QCOMPARE(query.value("code"), code);
+    QCOMPARE(query.value("app"), app);
+}
+
+void TestMainWindow::providerErrorSendsNothing()
+{
+    const QString record = m_config.path() + "/oauth-error.txt";
+    qputenv("ORVANE_STANDIN_RECORD", record.toUtf8());
+    qputenv("ORVANE_STANDIN_MESSAGE", "error=access_denied");
+    m_inspector->clearRequests();
+    openWindow();
+    QTest::mouseClick(loginScreen()->findChild<QToolButton *>("googleButton"), Qt::LeftButton);
+    QFile started(record);
+    QTRY_VERIFY_WITH_TIMEOUT(started.size() > 0, 10000);
+    QVERIFY(started.open(QIODevice::ReadOnly));
+    const qint64 pid = QString::fromUtf8(started.readAll()).section(' ', 0, 0).toLongLong();
+    // The helper is ended once its message is read, and nothing is sent.
+    QTRY_VERIFY_WITH_TIMEOUT(!processAlive(pid), 10000);
+    QVERIFY(m_inspector->requests("/api/v1.1/auth/oauth-login").isEmpty());
+    QVERIFY(loginScreen()->isVisible());
+    QCOMPARE(loginScreen()->currentCode(), QString());
 }
 
 QTEST_MAIN(TestMainWindow)
