@@ -67,6 +67,9 @@ public:
         ResetPassword = 19,
     };
     Q_ENUM(RequestType)
+    // One more than the last request type. The result table is checked against
+    // it when the library builds, and the engine suite checks it against the enum.
+    static constexpr int requestTypeCount = ResetPassword + 1;
 
     // The text of every failure that happens below the HTTP layer.
     static QString networkFailureText();

@@ -167,6 +167,7 @@ private slots:
     void successCarriesParsedValues();
     void envelopeFailures_data();
     void envelopeFailures();
+    void requestTypesAreCounted();
     void httpErrorsUseTheToolkitDescription_data();
     void httpErrorsUseTheToolkitDescription();
     void networkFailures_data();
@@ -335,15 +336,18 @@ void TestRequestEngine::envelopeFailures_data()
     // Every envelope failure on one type...
     for (const auto &failure : cases)
         QTest::addRow("Login: %s", failure.first) << int(Api::Login) << failure.second.first << failure.second.second;
-    // ...and every type's empty defaults with a failure.
-    for (auto it = typeInfos().begin(); it != typeInfos().end(); ++it) {
-        if (it.key() == Api::Login)
+    // ...and every type's empty defaults with a failure, walking the enum itself
+    // so that a new request type is driven here too.
+    const QMetaEnum types = QMetaEnum::fromType<Api::RequestType>();
+    for (int i = 0; i < types.keyCount(); ++i) {
+        const int type = types.value(i);
+        if (type == Api::None || type == Api::Login)
             continue;
-        QTest::addRow("%s: service error", Api::staticMetaObject.enumerator(0).valueToKey(it.key()))
-            << it.key() << QByteArray(R"({"meta":{"status":"error","error":{"message":"Token expired"}},"response":{"email":"x"}})")
+        QTest::addRow("%s: service error", types.key(i))
+            << type << QByteArray(R"({"meta":{"status":"error","error":{"message":"Token expired"}},"response":{"email":"x"}})")
             << QString("Token expired");
-        QTest::addRow("%s: upper-case OK", Api::staticMetaObject.enumerator(0).valueToKey(it.key()))
-            << it.key() << QByteArray(R"({"meta":{"status":"OK"},"response":[{"id":"1"}]})") << QString("Invalid status: OK");
+        QTest::addRow("%s: upper-case OK", types.key(i))
+            << type << QByteArray(R"({"meta":{"status":"OK"},"response":[{"id":"1"}]})") << QString("Invalid status: OK");
     }
 }
 
@@ -362,8 +366,18 @@ void TestRequestEngine::envelopeFailures()
     QCOMPARE(LogCapture::lines(QtWarningMsg), QStringList{"/api/v1.1/failing Error: " + error});
 
     const auto emission = recorder.only();
+    QVERIFY2(typeInfos().contains(type), "a request type without its expected signal in this suite");
     QCOMPARE(emission.first, QString(typeInfos().value(type).signal));
     QCOMPARE(describeArguments(emission.second), failureValues(type, error));
+}
+
+void TestRequestEngine::requestTypesAreCounted()
+{
+    // The library's result table is checked against this count when it builds.
+    const QMetaEnum types = QMetaEnum::fromType<Api::RequestType>();
+    QCOMPARE(types.keyCount(), int(Api::requestTypeCount));
+    for (int i = 0; i < types.keyCount(); ++i)
+        QCOMPARE(types.value(i), i);
 }
 
 void TestRequestEngine::httpErrorsUseTheToolkitDescription_data()
