@@ -1,5 +1,7 @@
 #include "logutils.h"
 
+#include "privatefiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -144,14 +146,17 @@ void deleteOldLogs()
 bool initLogging()
 {
     const QString folder = logFolderName();
-    // The whole path: on a fresh account the data location itself may not exist yet.
-    QDir().mkpath(folder);
+    // The whole path: on a fresh account the data location itself may not exist
+    // yet. The folder and the crash folder inside it are the user's alone.
+    PrivateFiles::makePrivateFolder(folder);
+    PrivateFiles::makePrivateFolder(crashFolderName());
     deleteOldLogs();
     initLogFileName();
     QFile file(logFileName());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return false;
     file.close();
+    PrivateFiles::makePrivateFile(file.fileName());
     qInstallMessageHandler(messageHandler);
     return true;
 }
@@ -180,7 +185,10 @@ void messageHandler(QtMsgType type, const QMessageLogContext &context, const QSt
             defaultHandler(type, context, message);
 
         QFile file(current.fileName);
+        const bool created = !file.exists();
         if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+            if (created)
+                PrivateFiles::makePrivateFile(current.fileName);
             file.write(line.toUtf8() + '\n');
             file.flush();
             file.close();

@@ -1,5 +1,9 @@
 #include "session/settings.h"
 
+#include "privatefiles.h"
+
+#include <QFileInfo>
+
 #include "session/recordstreams.h"
 
 namespace {
@@ -64,6 +68,8 @@ Settings::Settings()
                  QStringLiteral("Orvane TV"))
 {
     registerTypes();
+    // The store holds the session: its folder and file are the user's alone.
+    PrivateFiles::makePrivateFolder(QFileInfo(m_settings.fileName()).absolutePath());
 
     m_companySlug = m_settings.value(keyCompanySlug).toString();
     m_companyId = m_settings.value(keyCompanyId).toString();
@@ -112,6 +118,7 @@ void Settings::write(const char *key, const QVariant &value)
 {
     m_settings.setValue(QLatin1String(key), value);
     m_settings.sync();
+    PrivateFiles::makePrivateFile(m_settings.fileName());
 }
 
 void Settings::setCompanySlug(const QString &slug)

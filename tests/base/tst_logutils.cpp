@@ -10,6 +10,8 @@
 #include <QThread>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -88,6 +90,7 @@ private slots:
     void lineFormat_data();
     void lineFormat();
     void fileName();
+    void logsAreReadableByTheirUserAlone();
     void dropRules_data();
     void dropRules();
     void rotationAtExactly20480Bytes();
@@ -138,6 +141,22 @@ void TestLogUtils::fileName()
     QCOMPARE(LogUtils::logFolderName(), m_dir->path() + "/Orvane TV Chat");
     LogUtils::configure(configurationNamed("oauth", m_dir->path()));
     QCOMPARE(LogUtils::logFolderName(), m_dir->path() + "/Orvane TV Auth");
+}
+
+void TestLogUtils::logsAreReadableByTheirUserAlone()
+{
+    LogUtils::configure(configurationNamed("viewer", m_dir->path()));
+    const mode_t previous = ::umask(0);
+    const bool started = LogUtils::initLogging();
+    qInfo("private line");
+    qInstallMessageHandler(nullptr);
+    ::umask(previous);
+    QVERIFY(started);
+    const auto owner = QFile::ReadOwner | QFile::WriteOwner;
+    const auto user = QFile::ReadUser | QFile::WriteUser | QFile::ExeUser;
+    QCOMPARE(QFile::permissions(LogUtils::logFileName()) & ~user, owner);
+    QCOMPARE(QFile::permissions(LogUtils::logFolderName()) & ~user, owner | QFile::ExeOwner);
+    QCOMPARE(QFile::permissions(LogUtils::crashFolderName()) & ~user, owner | QFile::ExeOwner);
 }
 
 void TestLogUtils::dropRules_data()

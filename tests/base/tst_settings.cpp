@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 // A map type the viewer does not know, to store under one of its keys.
@@ -60,6 +62,7 @@ private slots:
     void companySlugWritesAndSignalsOnlyChanges();
     void selectedStreamUrlWritesOnlyChanges();
     void authTokenIsReadFromStorage();
+    void storeIsReadableByItsUserAlone();
     void playerSettingsPerWorkspace();
     void playerSettingsValues();
     void chatSettings();
@@ -193,6 +196,20 @@ void TestSettings::authTokenIsReadFromStorage()
     QCOMPARE(settings->getAuthToken(), QString("outside"));
     settings->setAuthToken("");
     QCOMPARE(settings->getAuthToken(), QString());
+}
+
+void TestSettings::storeIsReadableByItsUserAlone()
+{
+    // Even with a permissive umask the session's file and folder stay private.
+    const mode_t previous = ::umask(0);
+    Settings::sharedInstance()->setEmail("ann@orvane.test");
+    ::umask(previous);
+    const QString file = m_home.path() + "/orvane/Orvane TV.conf";
+    QVERIFY(QFile::exists(file));
+    QCOMPARE(QFile::permissions(file) & ~(QFile::ReadUser | QFile::WriteUser),
+             QFile::ReadOwner | QFile::WriteOwner);
+    QCOMPARE(QFile::permissions(m_home.path() + "/orvane") & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
+             QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 void TestSettings::playerSettingsPerWorkspace()
