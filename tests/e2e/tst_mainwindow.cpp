@@ -10,6 +10,7 @@
 #include "company/projectfeedselectionwidget.h"
 #include "navigation/navigationwidget.h"
 #include "qtovcoreapiframework.h"
+#include "logutils.h"
 #include "sandboxinspector.h"
 #include "serverenvironment.h"
 #include "session/globalmanager.h"
@@ -18,6 +19,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QDirIterator>
 #include <QInputDialog>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -117,6 +119,7 @@ class TestMainWindow : public QObject
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void init();
     void cleanup();
     void passwordOrCode_data();
@@ -144,6 +147,8 @@ private:
     std::unique_ptr<Api> m_client;
     std::unique_ptr<SandboxInspector> m_inspector;
     std::unique_ptr<MainWindow> m_window;
+    // Passwords, codes and tokens used in the run: none may reach the log.
+    QStringList m_secrets;
 };
 
 void TestMainWindow::initTestCase()
@@ -153,6 +158,15 @@ void TestMainWindow::initTestCase()
     m_inspector = std::make_unique<SandboxInspector>();
     QVERIFY2(m_inspector->isValid(), qPrintable(m_inspector->errorText()));
     m_client = std::make_unique<Api>([](QString text) { return text; }, &m_environment);
+    // The viewer's own file log, with the client's request and reply printing on.
+    LogUtils::Configuration log = LogUtils::Configuration::viewer();
+    log.baseFolder = m_config.path() + "/data";
+    log.keepFiles = 1000;
+    LogUtils::configure(log);
+    QVERIFY(LogUtils::initLogging());
+    m_client->setPrintRequest(true);
+    m_client->setPrintResponse(true);
+    m_secrets << annPassword << "orvane-demo-5" << "not-the-password" << "abcdefgh";
 
     // The stand-in chat program where the viewer looks for the chat program.
     const QString chatFolder = QCoreApplication::applicationDirPath() + "/OrvaneTV Chat";
@@ -167,6 +181,25 @@ void TestMainWindow::initTestCase()
     QVERIFY(QFile::link(ORVANE_OAUTH_STANDIN, helperFolder + "/qtorvanetvoauth"));
     qputenv("XDG_RUNTIME_DIR", m_config.path().toUtf8());
     QFile::setPermissions(m_config.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void TestMainWindow::cleanupTestCase()
+{
+    qInstallMessageHandler(nullptr);
+    QStringList texts;
+    QDirIterator files(m_config.path() + "/data", QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QFile file(files.next());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        texts << QString::fromUtf8(file.readAll());
+    }
+    const QString all = texts.join('\n');
+    QVERIFY(all.contains("Version 1.0.1b42"));
+    // Requests with secrets were written, masked.
+    QVERIFY(all.contains("auth_token=***"));
+    QVERIFY(m_secrets.size() > 6);
+    for (const QString &secret : qAsConst(m_secrets))
+        QVERIFY2(!secret.isEmpty() && !all.contains(secret), qPrintable("in the log: " + secret));
 }
 
 void TestMainWindow::init()
@@ -261,6 +294,7 @@ void TestMainWindow::passwordSignInShowsCompaniesSorted()
     QVERIFY(list);
     QCOMPARE(Settings::sharedInstance()->getEmail(), ann);
     QVERIFY(!Settings::sharedInstance()->getAuthToken().isEmpty());
+    m_secrets << Settings::sharedInstance()->getAuthToken();
 
     // Code-point order: upper case before lower case, accented letters last.
     auto *listWidget = list->findChild<QListWidget *>("listWidget");
@@ -296,6 +330,7 @@ void TestMainWindow::codeSignInWithResend()
 
     const QString code = m_inspector->emailCode(ann);
     QVERIFY(!code.isEmpty());
+    m_secrets << code;
     QVERIFY(code.size() <= 7);
     typeCredentials(ann, code);
     QTest::keyClick(loginScreen()->findChild<QLineEdit *>("passwordLineEdit"), Qt::Key_Return);
@@ -492,12 +527,14 @@ void TestMainWindow::socialSignIn()
     qputenv("ORVANE_STANDIN_RECORD", record.toUtf8());
     const QString code = m_inspector->oauthCode(ann, provider);
     QVERIFY(!code.isEmpty());
+    m_secrets << code;
     qputenv("ORVANE_STANDIN_MESSAGE", ("code=" + QUrl::toPercentEncoding(code)));
     m_inspector->clearRequests();
     openWindow();
     QTest::mouseClick(loginScreen()->findChild<QToolButton *>(button), Qt::LeftButton);
     QVERIFY(waitForCompanies());
     QCOMPARE(loginScreen(), static_cast<LoginWidget *>(nullptr));
+    m_secrets << Settings::sharedInstance()->getAuthToken();
 
     QFile started(record);
     QVERIFY(started.open(QIODevice::ReadOnly));
