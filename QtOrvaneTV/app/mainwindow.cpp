@@ -6,6 +6,8 @@
 #include "app/chatlauncher.h"
 #include "company/companyselectionwidget.h"
 #include "company/projectfeedselectionwidget.h"
+#include "live/dashboardwidget.h"
+#include "live/livefeedselectionwidget.h"
 #include "navigation/navigationwidget.h"
 #include "qtovcoreapiframework.h"
 #include "serverenvironment.h"
@@ -227,11 +229,57 @@ void MainWindow::handleSpaceSelection(const SharedWorkspace &space)
 
 QWidget *MainWindow::makeLiveFeed(const SharedWorkspace &space)
 {
-    // The live feed list joins here when it is built; until then the tab is empty.
-    auto *page = new QWidget;
-    page->setObjectName(QStringLiteral("liveFeeds"));
-    page->setWindowTitle(space.name);
+    auto *page = new LiveFeedSelectionWidget(nullptr, space);
+    connect(page, &LiveFeedSelectionWidget::twoUpSelected, this, &MainWindow::showTwoUp);
+    connect(page, &LiveFeedSelectionWidget::threeUpSelected, this, &MainWindow::showThreeUp);
+    connect(page, &LiveFeedSelectionWidget::fourUpSelected, this, &MainWindow::showFourUp);
+    connect(page, &LiveFeedSelectionWidget::cameraSelected, this, &MainWindow::showOneUp);
     return page;
+}
+
+void MainWindow::showTwoUp()
+{
+    settings->setLayoutPref(TwoUp);
+    showDashboard();
+}
+
+void MainWindow::showThreeUp()
+{
+    settings->setLayoutPref(ThreeUp);
+    showDashboard();
+}
+
+void MainWindow::showFourUp()
+{
+    settings->setLayoutPref(FourUp);
+    showDashboard();
+}
+
+void MainWindow::showOneUp(const Camera &source)
+{
+    if (!navigation)
+        return;
+    settings->setLayoutPref(OneUp);
+    auto *dashboard = static_cast<DashboardWidget *>(makeDashboard());
+    navigation->pushWidget(dashboard);
+    dashboard->playOneUp(source);
+}
+
+void MainWindow::showDashboard()
+{
+    if (navigation)
+        navigation->pushWidget(makeDashboard());
+}
+
+QWidget *MainWindow::makeDashboard()
+{
+    const QString overlay =
+        GlobalManager::sharedInstance()->isWatermarkEnabledForCurrentCompany() ? user.email : QString();
+    auto *dashboard = new DashboardWidget(navigation, selectedSpace, overlay, user, framework);
+    dashboard->setWindowTitle(selectedSpace.name);
+    connect(dashboard, &DashboardWidget::playerFPSChanged, this, [this] { setWindowTitle(m_appInfo); });
+    addChatIcon(dashboard);
+    return dashboard;
 }
 
 QWidget *MainWindow::makeRecordingFeed(const SharedWorkspace &space)

@@ -2,6 +2,7 @@
 #define MAINWINDOW_H
 
 #include "archive.h"
+#include "camera.h"
 #include "companyshare.h"
 #include "sharedworkspace.h"
 #include "user.h"
@@ -56,6 +57,12 @@ private:
     void loadWorkspaces(const CompanyShare &share);
     void sharedSourcesLoadedWithError(const QString &error);
     QWidget *makeLiveFeed(const SharedWorkspace &space);
+    QWidget *makeDashboard();
+    void showDashboard();
+    void showOneUp(const Camera &source);
+    void showTwoUp();
+    void showThreeUp();
+    void showFourUp();
     QWidget *makeRecordingFeed(const SharedWorkspace &space);
     void addChatIcon(QWidget *page);
     void openChatApp(bool force, const QString &workspaceId);

@@ -124,7 +124,8 @@ function buildSeed({ mediaBase, clips, liveSources }) {
     }
     if (source.tcpPort) {
       // The service writes some ports as decimal strings.
-      sources.push({ protocol: 'tcp', host: source.host, port: String(source.tcpPort), keylen: 0, passphrase: '', token: '' });
+      // The service names TCP MPEG-TS sources "mpeg-ts".
+      sources.push({ protocol: 'mpeg-ts', host: source.host, port: String(source.tcpPort), keylen: 0, passphrase: '', token: '' });
     }
     const json = { ...camera.stream, slug: camera.stream.name.toLowerCase().replace(/\W+/g, '-'), type: 'live', streamSources: sources };
     return json;
