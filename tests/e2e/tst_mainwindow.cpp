@@ -8,6 +8,10 @@
 #include "company/companyselectionitemwidget.h"
 #include "company/companyselectionwidget.h"
 #include "company/projectfeedselectionwidget.h"
+#include "live/dashboardplayerwidget.h"
+#include "live/dashboardwidget.h"
+#include "live/livefeedselectionwidget.h"
+#include "openglwidgetrenderer.h"
 #include "navigation/navigationwidget.h"
 #include "qtovcoreapiframework.h"
 #include "logutils.h"
@@ -26,6 +30,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QPointer>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -132,6 +137,7 @@ private slots:
     void accountWithoutShares();
     void spacePageSettingsAndSignOut();
     void environmentMenu();
+    void fourUpFromTheSpacePage();
     void watermarkRule_data();
     void watermarkRule();
     void socialSignIn_data();
@@ -568,6 +574,54 @@ void TestMainWindow::providerErrorSendsNothing()
     QVERIFY(m_inspector->requests("/api/v1.1/auth/oauth-login").isEmpty());
     QVERIFY(loginScreen()->isVisible());
     QCOMPARE(loginScreen()->currentCode(), QString());
+}
+
+void TestMainWindow::fourUpFromTheSpacePage()
+{
+    openWindow();
+    typeCredentials(ann, annPassword);
+    QTest::mouseClick(loginScreen()->findChild<QPushButton *>("loginButton"), Qt::LeftButton);
+    CompanySelectionWidget *list = waitForCompanies();
+    QVERIFY(list);
+    // acme Field Ops, its first space: North Site, with four cameras.
+    auto *listWidget = list->findChild<QListWidget *>("listWidget");
+    CompanySelectionItemWidget *acme = nullptr;
+    for (int row = 0; row < listWidget->count(); ++row) {
+        auto *card = qobject_cast<CompanySelectionItemWidget *>(listWidget->itemWidget(listWidget->item(row)));
+        if (card->findChild<QLabel *>("companyLabel")->text() == "acme Field Ops")
+            acme = card;
+    }
+    QVERIFY(acme);
+    listWidget->scrollToItem(listWidget->item(2));
+    auto *spaces = acme->findChild<QListWidget *>("spacesWidget");
+    QTest::mouseClick(spaces->viewport(), Qt::LeftButton, {}, spaces->visualItemRect(spaces->item(0)).center());
+    NavigationWidget *stack = m_window->navigationStack();
+    QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<ProjectFeedSelectionWidget *>(stack->currentWidget()), 20000);
+    auto *page = qobject_cast<ProjectFeedSelectionWidget *>(stack->currentWidget());
+    QCOMPARE(page->windowTitle(), QString("North Site"));
+    auto *feeds = page->findChild<LiveFeedSelectionWidget *>();
+    QVERIFY(feeds);
+    QCOMPARE(feeds->sourceTiles().size(), 4);
+    QTest::qWait(300);
+    saveScreenshot(m_window.get(), "live-feeds");
+
+    QTest::mouseClick(feeds->findChild<QToolButton *>("fourUpButton"), Qt::LeftButton);
+    auto *dashboard = qobject_cast<DashboardWidget *>(stack->currentWidget());
+    QVERIFY(dashboard);
+    QCOMPARE(Settings::sharedInstance()->getLayoutPreference(), FourUp);
+    QCOMPARE(dashboard->layout(), FourUp);
+    // Two of the four cameras are live: their tiles play.
+    QTRY_VERIFY_WITH_TIMEOUT(dashboard->slotTile(0)->isPlaying() && dashboard->slotTile(1)->isPlaying(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(dashboard->slotTile(0)->videoRenderer()->shownFrames() > 5
+                                 && dashboard->slotTile(1)->videoRenderer()->shownFrames() > 5, 30000);
+    QVERIFY(!dashboard->slotTile(2)->isPlaying());
+    saveScreenshot(m_window.get(), "dashboard");
+
+    // Back to the space's page: the dashboard's players stop.
+    QPointer<OrvaneAV::AVPlayer> player = dashboard->slotTile(0)->currentPlayer();
+    QTest::mouseClick(stack->findChild<QToolButton *>("backButton"), Qt::LeftButton);
+    QTRY_COMPARE(stack->currentWidget(), static_cast<QWidget *>(page));
+    QTRY_VERIFY_WITH_TIMEOUT(!player || !player->isPlaying(), 10000);
 }
 
 void TestMainWindow::watermarkRule_data()

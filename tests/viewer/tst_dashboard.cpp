@@ -66,6 +66,7 @@ private slots:
     void swapFromTheStrip();
     void doubleClickEnlargesAndReturns();
     void reportWalk();
+    void lostStreamReturnsByItself();
 
 private:
     Camera camera(const QString &id) const;
@@ -426,6 +427,24 @@ void TestDashboard::reportWalk()
     // The failed stream keeps all it counted; the other only what came after.
     QVERIFY(dashboard->watchedBytes().value("str-2") >= counted.value("str-2"));
     QCOMPARE(dashboard->watchedBytes().value("str-8"), later);
+    dashboard->stop();
+}
+
+void TestDashboard::lostStreamReturnsByItself()
+{
+    auto dashboard = openDashboard(spaceOf({"cam-8"}), OneUp);
+    QVERIFY(dashboard);
+    DashboardPlayerWidget *tile = dashboard->slotTile(0);
+    QVERIFY(tilesPlay(dashboard.get(), 1));
+    m_inspector->post("/live/stop", {{"stream", "str-8"}});
+    // Offline at once (no picture from the player) ...
+    QTRY_VERIFY_WITH_TIMEOUT(!tile->isPlaying(), 20000);
+    QCOMPARE(tile->stillImage(), QString(":/CameraOffline.png"));
+    const qint64 shownBefore = tile->videoRenderer()->shownFrames();
+    m_inspector->post("/live/start", {{"stream", "str-8"}});
+    // ... and playing again by itself once the encoder is back.
+    QTRY_VERIFY_WITH_TIMEOUT(tile->isPlaying() && tile->stillImage().isEmpty(), 40000);
+    QTRY_VERIFY_WITH_TIMEOUT(tile->videoRenderer()->shownFrames() > shownBefore + 5, 20000);
     dashboard->stop();
 }
 
