@@ -43,9 +43,12 @@ ServiceEnvelope ServiceEnvelope::fromDocument(const QJsonDocument &document)
                 : causes.first().toObject().value(QStringLiteral("message")).toString();
         } else if (error.contains(QStringLiteral("message"))) {
             envelope.m_errorText = error.value(QStringLiteral("message")).toString();
-        } else {
-            envelope.m_errorText = QStringLiteral("Unknown error message");
         }
+        // An error must never read as success: when no rule gives a text (an
+        // empty cause list, a cause without a message, an empty message), the
+        // generic one stands in.
+        if (envelope.m_errorText.isEmpty())
+            envelope.m_errorText = QStringLiteral("Unknown error message");
         return envelope;
     }
 
