@@ -13,8 +13,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 2)
         return 0;
-    const int space = int(int8_t(data[0]));
-    const int range = int(int8_t(data[1]));
+    // Integers become enums only inside their ranges, as the viewer's colour
+    // tables give them (an out-of-range enum value is itself undefined).
+    const int space = int(data[0]) % (int(ColorSpace_HLG) + 1);
+    const int range = int(data[1]) % (int(ColorRange_Full) + 1);
     const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data + 2), int(size - 2));
 
     const QString address = AVPlayer::engineAddress(text);
