@@ -21,6 +21,9 @@ NavigationWidget::NavigationWidget(QWidget *parent, QWidget *rootWidget)
 
 NavigationWidget::~NavigationWidget()
 {
+    // The pages go after this object's members: they must not call back.
+    for (QWidget *page : icons.keys())
+        disconnect(page, &QObject::destroyed, this, nullptr);
     delete ui;
 }
 
@@ -70,8 +73,7 @@ void NavigationWidget::removeWidget(QWidget *page, bool goingBack, std::function
     if (!m_widgets.contains(page))
         return;
     m_widgets.removeOne(page);
-    icons.remove(page);
-    callbacks.remove(page);
+    // The page keeps its right button and action: pushed again, it shows them.
     page->hide();
     updateVisiblePage(goingBack, callback);
     updateRightButton();
@@ -89,6 +91,13 @@ void NavigationWidget::popToRootWidget()
 
 void NavigationWidget::setButtonIcon(QWidget *page, const RightButton &button, std::function<void()> action)
 {
+    // Forgotten with the page, so that a later page at the same address does
+    // not inherit them.
+    if (!icons.contains(page))
+        connect(page, &QObject::destroyed, this, [this, page] {
+            icons.remove(page);
+            callbacks.remove(page);
+        });
     icons.insert(page, button);
     callbacks.insert(page, std::move(action));
     updateRightButton();

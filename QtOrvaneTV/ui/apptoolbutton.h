@@ -17,7 +17,7 @@ public:
     void setSelected(bool selected);
     bool isSelected() const { return selected; }
     void setSelectedColor(const QColor &color);
-    // The untinted icon to tint; the shown icon is derived from it.
+    // Sets the icon and tints it at once.
     void setSourceIcon(const QIcon &icon);
 
 private:
@@ -25,7 +25,6 @@ private:
 
     bool selected = false;
     QColor selectedColor;
-    QIcon sourceIcon;
 };
 
 #endif // APPTOOLBUTTON_H

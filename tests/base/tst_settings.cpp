@@ -122,13 +122,18 @@ void TestSettings::outOfRangeValuesReadAsDefaults_data()
     QTest::addColumn<QJsonValue>("expected");
     QTest::newRow("layout above 3") << "layoutPref" << QVariant(7) << "layoutPref" << QJsonValue(3);
     QTest::newRow("negative layout") << "layoutPref" << QVariant(-1) << "layoutPref" << QJsonValue(3);
-    QTest::newRow("layout as a word") << "layoutPref" << QVariant("wide") << "layoutPref" << QJsonValue(3);
+    QTest::newRow("layout as a word") << "layoutPref" << QVariant("wide") << "layoutPref" << QJsonValue(0);
     QTest::newRow("layout in range") << "layoutPref" << QVariant(1) << "layoutPref" << QJsonValue(1);
 
     PlayerSettingsByWorkspace outOfTable;
     outOfTable["w1"]["r1"] = PlayerSettings(nullptr, 9, -1, true, 700, false);
-    QTest::newRow("colour profile and range outside the tables") << "playerSettingsByWorkspaceAndResourceId"
-        << QVariant::fromValue(outOfTable) << "playerSettings w1/r1" << QJsonValue(QJsonArray{0, 0, true, 700, false});
+    QTest::newRow("colour profile and range outside the tables, read as stored")
+        << "playerSettingsByWorkspaceAndResourceId" << QVariant::fromValue(outOfTable) << "playerSettings w1/r1"
+        << QJsonValue(QJsonArray{9, -1, true, 700, false});
+    PlayerSettingsByWorkspace rangeFive;
+    rangeFive["w1"]["r1"] = PlayerSettings(nullptr, 0, 5, false, 500, true);
+    QTest::newRow("colour range 5") << "playerSettingsByWorkspaceAndResourceId" << QVariant::fromValue(rangeFive)
+        << "playerSettings w1/r1" << QJsonValue(QJsonArray{0, 5, false, 500, true});
     PlayerSettingsByWorkspace lastEntries;
     lastEntries["w1"]["r1"] = PlayerSettings(nullptr, 5, 2, false, 100, true);
     QTest::newRow("last entries of the tables") << "playerSettingsByWorkspaceAndResourceId"

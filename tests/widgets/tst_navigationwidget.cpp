@@ -50,6 +50,7 @@ private slots:
     void videoPagesStartAndStop();
     void rightButton();
     void popToRoot();
+    void removedPageKeepsItsButton();
 
 private:
     QToolButton *back() const { return m_stack->findChild<QToolButton *>("backButton"); }
@@ -117,6 +118,21 @@ void TestNavigationWidget::loadingOverlay()
     QCOMPARE(title(), QString("North Site"));
     QVERIFY(back()->isVisible());
     delete loading;
+}
+
+void TestNavigationWidget::removedPageKeepsItsButton()
+{
+    QWidget *settings = page("Settings");
+    m_stack->pushWidget(settings);
+    int clicks = 0;
+    m_stack->setButtonIcon(settings, RightButton::textButton("Done"), [&clicks] { ++clicks; });
+    m_stack->removeWidget(settings, true);
+    QVERIFY(!right()->isVisible() || m_stack->currentWidget() != settings);
+    m_stack->pushWidget(settings);
+    QVERIFY(right()->isVisible());
+    QCOMPARE(right()->text(), QString("Done"));
+    QTest::mouseClick(right(), Qt::LeftButton);
+    QCOMPARE(clicks, 1);
 }
 
 void TestNavigationWidget::videoPagesStartAndStop()

@@ -190,6 +190,18 @@ void TestSharedWidgets::toolButtonTint()
     QCOMPARE(button.styleSheet(), QString("border-radius: 8px; background-color: rgba(240, 78, 35, 20%);"));
     button.setSelectedColor(QColor(0, 0, 255));
     QCOMPARE(pixelAt(8, 8), QColor(0, 0, 255));
+
+    // An icon set later is the one every restyle tints.
+    QPixmap other(16, 16);
+    other.fill(Qt::transparent);
+    {
+        QPainter painter(&other);
+        painter.fillRect(0, 0, 4, 4, Qt::black);
+    }
+    button.setIcon(QIcon(other));
+    button.setSelected(false);
+    QCOMPARE(pixelAt(1, 1), QColor(Qt::white));
+    QCOMPARE(pixelAt(8, 8).alpha(), 0);
 }
 
 void TestSharedWidgets::progressLabelHoverLine()
