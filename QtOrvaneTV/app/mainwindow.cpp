@@ -9,6 +9,7 @@
 #include "live/dashboardwidget.h"
 #include "live/livefeedselectionwidget.h"
 #include "navigation/navigationwidget.h"
+#include "playersettings/playersettingsdialog.h"
 #include "qtovcoreapiframework.h"
 #include "serverenvironment.h"
 #include "session/globalmanager.h"
@@ -21,6 +22,7 @@
 #include <QJsonObject>
 #include <QMenu>
 #include <QSet>
+#include <QTimer>
 #include <QtDebug>
 
 #include <functional>
@@ -278,6 +280,7 @@ QWidget *MainWindow::makeDashboard()
     auto *dashboard = new DashboardWidget(navigation, selectedSpace, overlay, user, framework);
     dashboard->setWindowTitle(selectedSpace.name);
     connect(dashboard, &DashboardWidget::playerFPSChanged, this, [this] { setWindowTitle(m_appInfo); });
+    connect(dashboard, &DashboardWidget::showPlayerSettings, this, &MainWindow::showSourcePlayerSettings);
     addChatIcon(dashboard);
     return dashboard;
 }
@@ -289,6 +292,30 @@ QWidget *MainWindow::makeRecordingFeed(const SharedWorkspace &space)
     page->setObjectName(QStringLiteral("recordings"));
     page->setWindowTitle(space.name);
     return page;
+}
+
+// ---- Player settings ---------------------------------------------------------------------
+
+void MainWindow::showSourcePlayerSettings(const SharedStream &stream, OrvaneAV::AVPlayer *player)
+{
+    const PlayerSettings stored = GlobalManager::sharedInstance()->getPlayerSettings(selectedSpace, stream.id);
+    auto *opened = new PlayerSettingsDialog(nullptr, selectedSpace, player, stored);
+    opened->setStream(stream);
+    openPlayerSettings(opened);
+}
+
+void MainWindow::openPlayerSettings(PlayerSettingsDialog *opened)
+{
+    delete dialog;
+    dialog = opened;
+    opened->setAttribute(Qt::WA_DeleteOnClose);
+    opened->setModal(true);
+    opened->setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    opened->show();
+    // Centred over the window once it has its size.
+    QTimer::singleShot(0, opened, [this, opened] {
+        opened->move(x() + (width() - opened->width()) / 2, y() + (height() - opened->height()) / 2);
+    });
 }
 
 // ---- Chat program ------------------------------------------------------------------------

@@ -4,8 +4,11 @@
 #include "archive.h"
 #include "camera.h"
 #include "companyshare.h"
+#include "sharedstream.h"
 #include "sharedworkspace.h"
 #include "user.h"
+
+#include "playersettings/playersettingsdialog.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -13,6 +16,10 @@
 class ChatLauncher;
 class LoadingWidget;
 class NavigationWidget;
+
+namespace OrvaneAV {
+class AVPlayer;
+}
 class QtOVCoreAPIFramework;
 class Settings;
 
@@ -37,6 +44,7 @@ public:
     // The environment menu's entries, in order.
     static QStringList environmentNames();
     ChatLauncher *chatLauncher() const { return chat; }
+    PlayerSettingsDialog *playerSettingsDialog() const { return dialog; }
 
 signals:
     // A recording to show in the archive player: one the chat program linked to.
@@ -48,6 +56,7 @@ public slots:
     void gotSharedWorkspaces(const QVector<SharedWorkspace> &workspaces, const QString &error);
     void handleSpaceSelection(const SharedWorkspace &space);
     void showEnvironmentMenu(const QPoint &position);
+    void showSourcePlayerSettings(const SharedStream &stream, OrvaneAV::AVPlayer *player);
 
 private:
     void loginSucceeded(const User &user);
@@ -68,6 +77,7 @@ private:
     void openChatApp(bool force, const QString &workspaceId);
     void closeChatApp();
     void openRecordingFromChat(const QString &recordingId);
+    void openPlayerSettings(PlayerSettingsDialog *opened);
     void clearCentralLayout();
     void showLoader(QWidget *parent = nullptr);
     void removeLoader();
@@ -83,6 +93,7 @@ private:
     QString m_appInfo;
     QMetaObject::Connection m_globalSettingsConnection;
     ChatLauncher *chat = nullptr;
+    QPointer<PlayerSettingsDialog> dialog;
 };
 
 #endif // MAINWINDOW_H

@@ -12,6 +12,7 @@
 #include "live/dashboardwidget.h"
 #include "live/livefeedselectionwidget.h"
 #include "openglwidgetrenderer.h"
+#include "playersettings/playersettingsdialog.h"
 #include "navigation/navigationwidget.h"
 #include "qtovcoreapiframework.h"
 #include "logutils.h"
@@ -616,6 +617,26 @@ void TestMainWindow::fourUpFromTheSpacePage()
                                  && dashboard->slotTile(1)->videoRenderer()->shownFrames() > 5, 30000);
     QVERIFY(!dashboard->slotTile(2)->isPlaying());
     saveScreenshot(m_window.get(), "dashboard");
+
+    // "Display Settings" from a tile's menu opens the player settings, centred.
+    DashboardPlayerWidget *tile = dashboard->slotTile(1);
+    QTest::mouseClick(tile->findChild<QToolButton *>("toolButton"), Qt::LeftButton);
+    auto *menu = tile->findChild<QMenu *>("tileMenu");
+    QTRY_VERIFY(menu && menu->isVisible());
+    QCOMPARE(menu->actions().value(1)->text(), QString("Display Settings"));
+    menu->actions().value(1)->trigger();
+    menu->close();
+    PlayerSettingsDialog *settingsDialog = nullptr;
+    QVERIFY(QTest::qWaitFor([&] {
+        settingsDialog = m_window->playerSettingsDialog();
+        return settingsDialog && settingsDialog->isVisible();
+    }, 5000));
+    QCOMPARE(settingsDialog->windowTitle(), QString("Player settings for Crane Cab live"));
+    QTRY_COMPARE(settingsDialog->pos(), QPoint(m_window->x() + (m_window->width() - settingsDialog->width()) / 2,
+                                               m_window->y() + (m_window->height() - settingsDialog->height()) / 2));
+    QVERIFY(settingsDialog->isModal());
+    settingsDialog->close();
+    QTRY_VERIFY(!m_window->playerSettingsDialog());
 
     // Back to the space's page: the dashboard's players stop.
     QPointer<OrvaneAV::AVPlayer> player = dashboard->slotTile(0)->currentPlayer();
