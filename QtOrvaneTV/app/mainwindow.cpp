@@ -10,6 +10,7 @@
 #include "live/livefeedselectionwidget.h"
 #include "navigation/navigationwidget.h"
 #include "playersettings/playersettingsdialog.h"
+#include "recordings/recordingsselectionwidget.h"
 #include "qtovcoreapiframework.h"
 #include "serverenvironment.h"
 #include "session/globalmanager.h"
@@ -287,14 +288,50 @@ QWidget *MainWindow::makeDashboard()
 
 QWidget *MainWindow::makeRecordingFeed(const SharedWorkspace &space)
 {
-    // The recordings browser joins here when it is built; until then the tab is empty.
-    auto *page = new QWidget;
-    page->setObjectName(QStringLiteral("recordings"));
-    page->setWindowTitle(space.name);
+    auto *page = new RecordingsSelectionWidget(nullptr, space);
+    QPointer<RecordingsSelectionWidget> browser = page;
+    connect(page, &RecordingsSelectionWidget::selectedArchiveInWorkspace, this,
+            [this, browser](const Archive &archive, const SharedWorkspace &chosen) {
+                showArchivePlayer(archive, chosen, [browser] {
+                    if (browser)
+                        browser->reloadRecentlyPlayedRecordings();
+                });
+            });
     return page;
 }
 
-// ---- Player settings ---------------------------------------------------------------------
+// ---- Archive player and player settings -------------------------------------------------
+
+void MainWindow::showArchivePlayer(const Archive &archive, const SharedWorkspace &space, std::function<void()> callback)
+{
+    if (!navigation)
+        return;
+    // A second recording replaces the player on top instead of stacking another.
+    if (currentArchivePlayer && navigation->currentWidget() == currentArchivePlayer) {
+        navigation->popWidget();
+        currentArchivePlayer.clear();
+    }
+    const PlayerSettings stored = GlobalManager::sharedInstance()->getPlayerSettings(space, archive.id);
+    const QString overlay =
+        GlobalManager::sharedInstance()->isWatermarkEnabledForCurrentCompany() ? user.email : QString();
+    auto *player = new ArchivePlayerWidget(navigation, archive, space, overlay, framework, stored);
+    connect(player, &ArchivePlayerWidget::showPlayerSettings, this, &MainWindow::showArchivePlayerSettings);
+    connect(player, &ArchivePlayerWidget::stopped, this, [callback] {
+        if (callback)
+            callback();
+    });
+    currentArchivePlayer = player;
+    navigation->pushWidget(player);
+}
+
+void MainWindow::showArchivePlayerSettings(const Archive &archive)
+{
+    auto *player = qobject_cast<ArchivePlayerWidget *>(sender());
+    const PlayerSettings stored = GlobalManager::sharedInstance()->getPlayerSettings(selectedSpace, archive.id);
+    auto *opened = new PlayerSettingsDialog(nullptr, selectedSpace, player ? player->getPlayer() : nullptr, stored);
+    opened->setArchive(archive);
+    openPlayerSettings(opened);
+}
 
 void MainWindow::showSourcePlayerSettings(const SharedStream &stream, OrvaneAV::AVPlayer *player)
 {
@@ -361,7 +398,7 @@ void MainWindow::openRecordingFromChat(const QString &recordingId)
 {
     for (const Archive &recording : qAsConst(selectedSpace.sharedRecords)) {
         if (recording.id == recordingId) {
-            emit archiveRequested(recording);
+            showArchivePlayer(recording, selectedSpace);
             return;
         }
     }

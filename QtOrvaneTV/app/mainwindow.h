@@ -9,9 +9,12 @@
 #include "user.h"
 
 #include "playersettings/playersettingsdialog.h"
+#include "recordings/archiveplayerwidget.h"
 
 #include <QMainWindow>
 #include <QPointer>
+
+#include <functional>
 
 class ChatLauncher;
 class LoadingWidget;
@@ -46,9 +49,7 @@ public:
     ChatLauncher *chatLauncher() const { return chat; }
     PlayerSettingsDialog *playerSettingsDialog() const { return dialog; }
 
-signals:
-    // A recording to show in the archive player: one the chat program linked to.
-    void archiveRequested(Archive archive);
+    ArchivePlayerWidget *archivePlayer() const { return currentArchivePlayer; }
 
 public slots:
     void handleCompaniesGotten(const QString &error);
@@ -57,6 +58,7 @@ public slots:
     void handleSpaceSelection(const SharedWorkspace &space);
     void showEnvironmentMenu(const QPoint &position);
     void showSourcePlayerSettings(const SharedStream &stream, OrvaneAV::AVPlayer *player);
+    void showArchivePlayerSettings(const Archive &archive);
 
 private:
     void loginSucceeded(const User &user);
@@ -73,6 +75,8 @@ private:
     void showThreeUp();
     void showFourUp();
     QWidget *makeRecordingFeed(const SharedWorkspace &space);
+    void showArchivePlayer(const Archive &archive, const SharedWorkspace &space,
+                           std::function<void()> callback = [] {});
     void addChatIcon(QWidget *page);
     void openChatApp(bool force, const QString &workspaceId);
     void closeChatApp();
@@ -94,6 +98,7 @@ private:
     QMetaObject::Connection m_globalSettingsConnection;
     ChatLauncher *chat = nullptr;
     QPointer<PlayerSettingsDialog> dialog;
+    QPointer<ArchivePlayerWidget> currentArchivePlayer;
 };
 
 #endif // MAINWINDOW_H

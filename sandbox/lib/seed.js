@@ -195,7 +195,8 @@ function buildSeed({ mediaBase, clips, liveSources }) {
       createdAt: iso(FIRST_DAY - 45 * DAY_MS),
       cameras: cams.map(cameraJson),
       streams: cams.filter((c) => c.stream).map(streamJson),
-      records: recordings.filter((r) => workspace.cameras.includes(r.cameraId)).slice(0, 3).map((r) => r.json),
+      // Every recording of the workspace, newest first, as the service lists them.
+      records: recordings.filter((r) => workspace.cameras.includes(r.cameraId)).map((r) => r.json),
     };
     if (workspace.settings !== undefined) json.settings = workspace.settings;
     return json;

@@ -303,7 +303,7 @@ void TestSandboxOperations::operations_data()
     QTest::newRow("getSharedWorkspaces") << Call([](Api &a) { a.getSharedWorkspaces("acme", "otv"); })
         << QByteArray(SIGNAL(gotSharedWorkspaces(QVector<SharedWorkspace>,QString))) << coreHost
         << "/api/v1.0/acme/shared/workspaces" << Query{{"service_slug", "otv"}}
-        << QStringList{"[workspace(41|North Site|cameras=4|streams=3|records=3),workspace(42|Harbour Crane|cameras=2|streams=2|records=3)]", ""};
+        << QStringList{"[workspace(41|North Site|cameras=4|streams=3|records=44),workspace(42|Harbour Crane|cameras=2|streams=2|records=22)]", ""};
     QTest::newRow("getSharedStreams") << Call([](Api &a) { a.getSharedStreams("beacon"); })
         << QByteArray(SIGNAL(gotSharedStreams(QVector<SharedStream>,QString))) << coreHost
         << "/api/v1.0/beacon/shared/streams" << Query{} << QStringList{"[stream(str-6|sources=2),stream(str-7|sources=2)]", ""};
@@ -513,7 +513,7 @@ void TestSandboxOperations::injectedFaults_data()
     QTest::newRow("HTML page") << QJsonObject{{"path", path}, {"kind", "html"}} << "Invalid status: ";
     QTest::newRow("given envelope") << QJsonObject{{"path", path}, {"kind", "envelope"},
         {"envelope", QJsonObject{{"meta", QJsonObject{{"status", "error"}, {"error", QJsonObject{{"cause", QJsonArray()}, {"message", "Generic"}}}}}}}}
-        << "";
+        << "Unknown error message";
     QTest::newRow("HTTP 503") << QJsonObject{{"path", path}, {"kind", "status"}, {"status", 503}}
         << "server replied: Service Unavailable";
     QTest::newRow("HTTP 401") << QJsonObject{{"path", path}, {"kind", "status"}, {"status", 401}}
