@@ -13,6 +13,9 @@
 #include "live/livefeedselectionwidget.h"
 #include "openglwidgetrenderer.h"
 #include "playersettings/playersettingsdialog.h"
+#include "recordings/archivecell.h"
+#include "recordings/archiveplayerwidget.h"
+#include "recordings/recordingsselectionwidget.h"
 #include "navigation/navigationwidget.h"
 #include "qtovcoreapiframework.h"
 #include "logutils.h"
@@ -34,6 +37,7 @@
 #include <QPointer>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -139,6 +143,7 @@ private slots:
     void spacePageSettingsAndSignOut();
     void environmentMenu();
     void fourUpFromTheSpacePage();
+    void recordingsAndLinksFromTheChat();
     void watermarkRule_data();
     void watermarkRule();
     void socialSignIn_data();
@@ -643,6 +648,68 @@ void TestMainWindow::fourUpFromTheSpacePage()
     QTest::mouseClick(stack->findChild<QToolButton *>("backButton"), Qt::LeftButton);
     QTRY_COMPARE(stack->currentWidget(), static_cast<QWidget *>(page));
     QTRY_VERIFY_WITH_TIMEOUT(!player || !player->isPlaying(), 10000);
+}
+
+void TestMainWindow::recordingsAndLinksFromTheChat()
+{
+    openWindow();
+    typeCredentials(ann, annPassword);
+    QTest::mouseClick(loginScreen()->findChild<QPushButton *>("loginButton"), Qt::LeftButton);
+    CompanySelectionWidget *list = waitForCompanies();
+    QVERIFY(list);
+    auto *listWidget = list->findChild<QListWidget *>("listWidget");
+    CompanySelectionItemWidget *acme = nullptr;
+    for (int row = 0; row < listWidget->count(); ++row) {
+        auto *card = qobject_cast<CompanySelectionItemWidget *>(listWidget->itemWidget(listWidget->item(row)));
+        if (card->findChild<QLabel *>("companyLabel")->text() == "acme Field Ops")
+            acme = card;
+    }
+    QVERIFY(acme);
+    listWidget->scrollToItem(listWidget->item(2));
+    auto *spaces = acme->findChild<QListWidget *>("spacesWidget");
+    QTest::mouseClick(spaces->viewport(), Qt::LeftButton, {}, spaces->visualItemRect(spaces->item(0)).center());
+    NavigationWidget *stack = m_window->navigationStack();
+    QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<ProjectFeedSelectionWidget *>(stack->currentWidget()), 20000);
+    auto *page = qobject_cast<ProjectFeedSelectionWidget *>(stack->currentWidget());
+    page->findChild<QTabWidget *>("tabWidget")->setCurrentIndex(1);
+    auto *browser = page->findChild<RecordingsSelectionWidget *>();
+    QVERIFY(browser);
+    QTRY_VERIFY_WITH_TIMEOUT(browser->cells("grid").size() == 11, 15000);
+    saveScreenshot(m_window.get(), "recordings");
+
+    // A cell opens the archive player.
+    ArchiveCell *cell = browser->cells("grid").first();
+    const QString firstId = cell->getArchive().id;
+    QTest::mouseClick(cell, Qt::LeftButton, {}, QPoint(40, 40));
+    QTRY_VERIFY(qobject_cast<ArchivePlayerWidget *>(stack->currentWidget()));
+    QCOMPARE(m_window->archivePlayer()->currentArchive().id, firstId);
+    const int depth = stack->count();
+
+    // Recording links from the chat program: a repeat is ignored, an unknown id
+    // does nothing, and a second recording replaces the player on top.
+    const QVector<Archive> records = GlobalManager::sharedInstance()->getSharedWorkspaces().first().sharedRecords;
+    QString secondId;
+    for (const Archive &record : records)
+        if (record.id != firstId)
+            secondId = record.id;
+    QVERIFY(!secondId.isEmpty());
+    qputenv("ORVANE_STANDIN_LINKS", QString("orvanetv://open?recordingId=%1\norvanetv://open?recordingId=%1\n"
+                                            "orvanetv://open?recordingId=no-such-recording\n").arg(secondId).toUtf8());
+    // The chat button is on the space's page; the link arrives while the player is on top.
+    QTest::mouseClick(stack->findChild<QToolButton *>("backButton"), Qt::LeftButton);
+    QTRY_COMPARE(stack->currentWidget(), static_cast<QWidget *>(page));
+    QTest::mouseClick(cell, Qt::LeftButton, {}, QPoint(40, 40));
+    QTRY_VERIFY(qobject_cast<ArchivePlayerWidget *>(stack->currentWidget()));
+    m_window->chatLauncher()->open(ChatLauncher::installedProgram(), ChatLauncher::Session(), true);
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->archivePlayer() && m_window->archivePlayer()->currentArchive().id == secondId,
+                             15000);
+    QTest::qWait(500);
+    QCOMPARE(stack->count(), depth);
+    QCOMPARE(m_window->archivePlayer()->currentArchive().id, secondId);
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->archivePlayer()->getPlayer()->isPlaying(), 20000);
+    saveScreenshot(m_window.get(), "archive-player");
+    qunsetenv("ORVANE_STANDIN_LINKS");
+    m_window->chatLauncher()->close();
 }
 
 void TestMainWindow::watermarkRule_data()
