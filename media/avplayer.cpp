@@ -352,6 +352,23 @@ void AVPlayer::seek(qint64 ms)
              QStringLiteral("absolute+exact")});
 }
 
+void AVPlayer::setBufferValue(qint64 value)
+{
+    if (value == m_bufferValue)
+        return;
+    m_bufferValue = value;
+    // mpv takes the delay as load options, so a live stream opens again with
+    // it. No stop is announced: the tiles keep their picture and their player
+    // until the new one draws.
+    if (m_mpv && m_state != StoppedState && isLiveAddress(m_url)) {
+        abandonLoad();
+        m_messages.clear();
+        m_loadPending = true;
+        m_openTimer.start(kOpenTimeoutMs);
+        loadPending();
+    }
+}
+
 void AVPlayer::setState(State state)
 {
     if (state == m_state)

@@ -66,7 +66,9 @@ public:
     // the next play().
     void setBufferMode(BufferMode mode) { m_bufferMode = mode; }
     BufferMode bufferMode() const { return m_bufferMode; }
-    void setBufferValue(qint64 value) { m_bufferValue = value; }
+    // Milliseconds of delay behind live (-1: as little as the stream allows). A
+    // live stream that plays is opened again with the new delay, without a stop.
+    void setBufferValue(qint64 value);
     qint64 bufferValue() const { return m_bufferValue; }
 
     Statistics statistics() const;

@@ -84,10 +84,12 @@ struct SeenBox {
     bool seen = false;
 };
 
-// Records the next message box and presses its button with the given text.
-void answerMessageBox(SeenBox *seen, const QString &button = QString())
+// Records the next message box and presses its button with the given text;
+// then() runs right after, so that a box the answer leads to is answered too
+// (however soon it opens).
+void answerMessageBox(SeenBox *seen, const QString &button = QString(), std::function<void()> then = {})
 {
-    onNextDialog([seen, button](QWidget *dialog) {
+    onNextDialog([seen, button, then](QWidget *dialog) {
         auto *box = qobject_cast<QMessageBox *>(dialog);
         if (!box) {
             dialog->close();
@@ -99,9 +101,11 @@ void answerMessageBox(SeenBox *seen, const QString &button = QString())
         for (QAbstractButton *candidate : box->buttons()) {
             if (button.isEmpty() || candidate->text() == button) {
                 QTest::mouseClick(candidate, Qt::LeftButton);
-                return;
+                break;
             }
         }
+        if (then)
+            then();
     });
 }
 
@@ -330,13 +334,12 @@ void TestMainWindow::codeSignInWithResend()
     SeenBox credentials;
     SeenBox sent;
     // A wrong code: "Resend Code" asks for a new one, and "Code Sent" says so.
-    answerMessageBox(&credentials, "Resend Code");
+    answerMessageBox(&credentials, "Resend Code", [&sent] { answerMessageBox(&sent); });
     typeCredentials(ann, "000000");
     QTest::keyClick(loginScreen()->findChild<QLineEdit *>("passwordLineEdit"), Qt::Key_Enter);
     QTRY_VERIFY_WITH_TIMEOUT(credentials.seen, 15000);
     QCOMPARE(credentials.text, QString("Login failed"));
     QVERIFY(credentials.informativeText.contains("wrong credentials", Qt::CaseInsensitive));
-    answerMessageBox(&sent);
     QTRY_VERIFY_WITH_TIMEOUT(sent.seen, 15000);
     QCOMPARE(sent.text, QString("Code Sent"));
     QCOMPARE(sent.informativeText,
@@ -388,17 +391,21 @@ void TestMainWindow::forgotPasswordKeepsTheAddress()
     openWindow();
     m_inspector->clearRequests();
     const QString address = "ann+tv&news@orvane.test";
-    onNextDialog([address](QWidget *dialog) {
-        auto *input = qobject_cast<QInputDialog *>(dialog);
-        QVERIFY(input);
-        QCOMPARE(input->windowTitle(), QString("Enter email"));
-        input->setTextValue(address);
-        input->accept();
-    });
     SeenBox received;
-    QTimer::singleShot(0, [&] { answerMessageBox(&received); });
+    QString inputTitle;
+    onNextDialog([address, &received, &inputTitle](QWidget *dialog) {
+        if (auto *input = qobject_cast<QInputDialog *>(dialog)) {
+            inputTitle = input->windowTitle();
+            input->setTextValue(address);
+            input->accept();
+        } else {
+            dialog->close();
+        }
+        answerMessageBox(&received);
+    });
     QTest::mouseClick(loginScreen()->findChild<QToolButton *>("toolButton_4"), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(received.seen, 15000);
+    QCOMPARE(inputTitle, QString("Enter email"));
     QCOMPARE(received.text, QString("Request received"));
     const auto requests = m_inspector->requests("/api/v1.1/auth/reset-password");
     QCOMPARE(requests.size(), 1);

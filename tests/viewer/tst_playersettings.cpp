@@ -256,11 +256,18 @@ void TestPlayerSettings::colourRange()
 void TestPlayerSettings::automaticDelay()
 {
     PlayerSettingsDialog *dialog = openDialog(camera("cam-2").sharedStream);
+    // A long delay first, so that the automatic one is clearly shorter.
+    m_player->setBufferValue(1000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_player->statistics().video_only.bufferedMs > 600, 20000);
+    const qint64 delayed = m_player->statistics().video_only.bufferedMs;
     auto *box = dialog->rootPage()->findChild<QCheckBox *>("autoCheckBox");
     QTest::mouseClick(box, Qt::LeftButton);
     QCOMPARE(m_player->bufferValue(), qint64(-1));
     QVERIFY(stored("str-2").autoDelay);
     QVERIFY(!dialog->rootPage()->findChild<QWidget *>("delayWidget")->isVisible());
+    // The stream opens again without the delay: far less is held back.
+    QTRY_VERIFY_WITH_TIMEOUT(m_player->statistics().video_only.bufferedMs < delayed / 2, 20000);
+    QVERIFY(m_player->isPlaying());
     // Unchecked again, the stored delay is back in force.
     QTest::mouseClick(box, Qt::LeftButton);
     QCOMPARE(m_player->bufferValue(), qint64(stored("str-2").delay));
