@@ -15,6 +15,8 @@
 
 #include <QDir>
 #include <QHoverEvent>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -66,6 +68,7 @@ private slots:
     void timeFormat_data();
     void timeFormat();
     void playbackEndAndSlider();
+    void watchedBytesAreReported();
 
 private:
     std::unique_ptr<RecordingsSelectionWidget> openBrowser();
@@ -354,6 +357,33 @@ void TestRecordings::playbackEndAndSlider()
     QTRY_VERIFY_WITH_TIMEOUT(player.getPlayer()->isPaused(), 20000);
     QTRY_VERIFY_WITH_TIMEOUT(player.getPlayer()->position() < 2000, 5000);
     QCOMPARE(player.findChild<QToolButton *>("playButton")->toolTip(), QString("Play"));
+    player.stop();
+}
+
+void TestRecordings::watchedBytesAreReported()
+{
+    const Archive recording = GlobalManager::sharedInstance()->getAllSharedArchives().first();
+    ArchivePlayerWidget player(nullptr, recording, m_space, QString(), m_client.get(), PlayerSettings());
+    player.resize(960, 540);
+    player.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&player));
+    m_inspector->clearRequests();
+    QSignalSpy answered(m_client.get(), &Api::gotStreamViewResponse);
+    player.start();
+    QTRY_VERIFY_WITH_TIMEOUT(player.getPlayer()->isPlaying(), 30000);
+    // The first tick reports what was counted; the bytes leave the counter once
+    // the service has them.
+    QTRY_VERIFY_WITH_TIMEOUT(!m_inspector->requests("/api/v1.0/acme/views/" + recording.id).isEmpty(), 20000);
+    const auto view = m_inspector->requests("/api/v1.0/acme/views/" + recording.id).first();
+    const QJsonObject body = QJsonDocument::fromJson(view.body.toUtf8()).object();
+    QCOMPARE(body.value("type").toString(), QString("record"));
+    QCOMPARE(body.value("shareId").toInt(), 41);
+    const qint64 sent = body.value("totalBytes").toVariant().toLongLong();
+    QVERIFY(sent > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(answered.count() >= 1, 10000);
+    QCOMPARE(answered.first().first().toString(), QString());
+    // Only what came after the report is left to send.
+    QVERIFY(player.unreportedBytes() < sent * 3);
     player.stop();
 }
 
