@@ -66,6 +66,12 @@ inline qint64 integer64(const QJsonValue &value)
 inline QDateTime dateTime(const QString &isoText)
 {
     QDateTime result = QDateTime::fromString(isoText, Qt::ISODate);
+    // A text without an offset is parsed as this machine's local time, and a
+    // clock time inside a daylight-saving gap does not exist there. It is still
+    // the text's clock time: read it as UTC directly. (A text that carries an
+    // offset cannot fall into a gap, and with a "Z" appended it stays invalid.)
+    if (!result.isValid() && !isoText.isEmpty())
+        result = QDateTime::fromString(isoText + QLatin1Char('Z'), Qt::ISODate);
     if (!result.isValid())
         return QDateTime();
     result.setTimeSpec(Qt::UTC);

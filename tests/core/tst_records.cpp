@@ -12,6 +12,8 @@
 #include <QJsonObject>
 #include <QtTest>
 
+#include <time.h>
+
 namespace {
 
 // Builds {"<key>": <valueJson>} or {} when valueJson is empty (absent key).
@@ -53,6 +55,7 @@ private slots:
     void portRule();
     void dateTimeRule_data();
     void dateTimeRule();
+    void clockTimeInADaylightSavingGap();
     void companyShareFields();
     void companyShareWithoutCompany_data();
     void companyShareWithoutCompany();
@@ -183,6 +186,23 @@ void TestRecords::dateTimeRule_data()
     QTest::newRow("malformed") << QByteArray("\"yesterday\"") << QDateTime();
     QTest::newRow("number") << QByteArray("1700000000") << QDateTime();
     QTest::newRow("absent") << QByteArray() << QDateTime();
+}
+
+void TestRecords::clockTimeInADaylightSavingGap()
+{
+    // In Berlin, 02:30 on 29 March 2026 does not exist: the clocks jump from 2 to 3.
+    const QByteArray previous = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    const QDateTime read = Camera::formatDate("2026-03-29T02:30:00");
+    const QDateTime beside = Camera::formatDate("2026-03-29T04:30:00");
+    if (previous.isEmpty())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", previous);
+    tzset();
+    QCOMPARE(read, QDateTime(QDate(2026, 3, 29), QTime(2, 30), Qt::UTC));
+    QCOMPARE(beside, QDateTime(QDate(2026, 3, 29), QTime(4, 30), Qt::UTC));
 }
 
 void TestRecords::dateTimeRule()
