@@ -4,7 +4,7 @@
 #include "account/loginresponse.h"
 #include "deploymenthosts.h"
 #include "deploymentoverride.h"
-#include "localsockets.h"
+#include "localmessageclient.h"
 #include "qtovcoreapiframework.h"
 #include "serverenvironment.h"
 #include "session/settings.h"
@@ -16,7 +16,6 @@
 #include <QInputDialog>
 #include <QJsonDocument>
 #include <QKeyEvent>
-#include <QLocalSocket>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -40,14 +39,18 @@ LoginWidget::LoginWidget(QWidget *parent, QtOVCoreAPIFramework *framework, const
     connect(&oAuthProcess, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this, [this] {
         oAuthProcessId = 0;
     });
+    // Retried while the helper runs: once it has gone nobody will answer.
+    socket = new LocalMessageClient(QStringLiteral("qtorvanetvoauth"),
+                                    [this] { return oAuthProcess.state() != QProcess::NotRunning; }, this);
+    connect(socket, &LocalMessageClient::messageReceived, this,
+            [this](const QString &message) { readCode(m_platform, message); });
     if (!authToken.isEmpty())
         check(authToken);
 }
 
 LoginWidget::~LoginWidget()
 {
-    if (socket)
-        socket->abort();
+    socket->abort();
     if (oAuthProcess.state() != QProcess::NotRunning) {
         oAuthProcess.terminate();
         if (!oAuthProcess.waitForFinished(1000))
@@ -288,44 +291,16 @@ void LoginWidget::showOauth(const QString &platform)
 
 void LoginWidget::resetSocket()
 {
-    reader.reset();
-    if (socket)
-        socket->abort();
-    else
-        socket = new QLocalSocket(this);
-    disconnect(socket, nullptr, this, nullptr);
-    connect(socket, &QLocalSocket::errorOccurred, this, [this](QLocalSocket::LocalSocketError error) {
-        // Retried only while the helper runs: once it has gone nobody will answer.
-        if (oAuthProcess.state() == QProcess::NotRunning)
-            return;
-        qDebug() << "Error connecting to auth app" << error;
-        QTimer::singleShot(500, this, &LoginWidget::resetSocket);
-    });
-    connect(socket, &QLocalSocket::connected, this, [this] {
-        if (!LocalSockets::isSameUser(socket)) {
-            qWarning() << "Auth app socket belongs to another user; ignored";
-            socket->abort();
-        }
-    });
-    connect(socket, &QLocalSocket::readyRead, this, [this] { readCode(m_platform); });
-    socket->connectToServer(LocalSockets::serverPath(QStringLiteral("qtorvanetvoauth")), QIODevice::ReadWrite);
+    socket->connectToServer();
 }
 
-void LoginWidget::readCode(const QString &platform)
+void LoginWidget::readCode(const QString &platform, const QString &message)
 {
-    reader.feed(socket->readAll());
-    QString text;
-    while (reader.next(&text)) {
-        m_currentCode = QUrlQuery(text).queryItemValue(QStringLiteral("code"), QUrl::FullyDecoded);
-        if (oAuthProcessId > 0)
-            oAuthProcess.terminate();
-        if (!m_currentCode.isEmpty())
-            oauthLogin(platform, m_currentCode);
-    }
-    if (reader.failed()) {
-        qWarning() << "Malformed message from the auth app; connection dropped";
-        socket->abort();
-    }
+    m_currentCode = QUrlQuery(message).queryItemValue(QStringLiteral("code"), QUrl::FullyDecoded);
+    if (oAuthProcessId > 0)
+        oAuthProcess.terminate();
+    if (!m_currentCode.isEmpty())
+        oauthLogin(platform, m_currentCode);
 }
 
 void LoginWidget::oauthLogin(const QString &platform, const QString &code)

@@ -1,7 +1,6 @@
 #ifndef LOGINWIDGET_H
 #define LOGINWIDGET_H
 
-#include "localmessage.h"
 #include "user.h"
 
 #include <QJsonObject>
@@ -9,7 +8,7 @@
 #include <QProcess>
 #include <QWidget>
 
-class QLocalSocket;
+class LocalMessageClient;
 class QtOVCoreAPIFramework;
 
 namespace Ui {
@@ -75,15 +74,15 @@ private:
     void oauthLogin(const QString &platform, const QString &code);
     void showOauth(const QString &platform);
     void resetSocket();
-    void readCode(const QString &platform);
+    void readCode(const QString &platform, const QString &message);
 
     Ui::LoginWidget *ui;
     QtOVCoreAPIFramework *framework;
     QString authToken;
     QProcess oAuthProcess;
     qint64 oAuthProcessId = 0;
-    QLocalSocket *socket = nullptr;
-    LocalMessageReader reader;
+    // The helper's local socket.
+    LocalMessageClient *socket = nullptr;
     QString m_currentCode;
     QString m_platform;
     QMetaObject::Connection m_checkConnection;

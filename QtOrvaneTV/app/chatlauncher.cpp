@@ -1,11 +1,10 @@
 #include "app/chatlauncher.h"
 
-#include "localsockets.h"
+#include "localmessageclient.h"
 #include "logredaction.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QLocalSocket>
 #include <QTimer>
 #include <QUrl>
 #include <QUrlQuery>
@@ -41,8 +40,12 @@ void endProcess(QProcess *process)
 
 } // namespace
 
-ChatLauncher::ChatLauncher(QObject *parent) : QObject(parent)
+ChatLauncher::ChatLauncher(QObject *parent)
+    : QObject(parent),
+      // Retried while the chat program runs: once it has gone nobody will answer.
+      socket(new LocalMessageClient(QStringLiteral("qtorvanetvchat"), [this] { return isRunning(); }, this))
 {
+    connect(socket, &LocalMessageClient::messageReceived, this, &ChatLauncher::readSelectedRecording);
 }
 
 ChatLauncher::~ChatLauncher()
@@ -142,7 +145,7 @@ void ChatLauncher::start(const QString &program, const Session &session, int ret
         process->closeWriteChannel();
         QTimer::singleShot(1000, this, [this, process] {
             if (process == chatsProcess)
-                resetSocket();
+                socket->connectToServer();
         });
     });
     process->setProgram(program);
@@ -168,8 +171,7 @@ void ChatLauncher::start(const QString &program, const Session &session, int ret
 
 void ChatLauncher::close()
 {
-    if (socket)
-        socket->abort();
+    socket->abort();
     ++generation;
     if (!chatsProcess)
         return;
@@ -192,58 +194,22 @@ void ChatLauncher::processFinished(QProcess *process)
     emit chatFinished();
 }
 
-void ChatLauncher::resetSocket()
+void ChatLauncher::readSelectedRecording(const QString &text)
 {
-    reader.reset();
-    if (socket)
-        socket->abort();
-    else
-        socket = new QLocalSocket(this);
-    disconnect(socket, nullptr, this, nullptr);
-    connect(socket, &QLocalSocket::errorOccurred, this, [this](QLocalSocket::LocalSocketError error) {
-        // Retried while the chat program runs; once it has gone nobody will answer.
-        if (!isRunning() || error == QLocalSocket::PeerClosedError)
-            return;
-        qDebug() << "Error connecting to chat app" << error;
-        QTimer::singleShot(500, this, [this] {
-            if (isRunning())
-                resetSocket();
-        });
-    });
-    connect(socket, &QLocalSocket::connected, this, [this] {
-        if (!LocalSockets::isSameUser(socket)) {
-            qWarning() << "Chat app socket belongs to another user; ignored";
-            socket->abort();
-        }
-    });
-    connect(socket, &QLocalSocket::readyRead, this, &ChatLauncher::readSelectedRecording);
-    // The viewer only reads from this socket.
-    socket->connectToServer(LocalSockets::serverPath(QStringLiteral("qtorvanetvchat")), QIODevice::ReadOnly);
-}
-
-void ChatLauncher::readSelectedRecording()
-{
-    reader.feed(socket->readAll());
-    QString text;
-    while (reader.next(&text)) {
-        if (text == currentRecording)
-            continue;
-        qDebug() << text;
-        currentRecording = text;
-        const QUrl url(text);
-        if (url.scheme() != QLatin1String("orvanetv")) {
-            qDebug() << "No url scheme for" << url;
-            continue;
-        }
-        const QUrlQuery query(url);
-        if (!query.hasQueryItem(QStringLiteral("recordingId"))) {
-            qDebug() << "No recording id!";
-            continue;
-        }
-        emit recordingLinkReceived(query.queryItemValue(QStringLiteral("recordingId"), QUrl::FullyDecoded));
+    // A link repeated in a row is one click.
+    if (text == currentRecording)
+        return;
+    qDebug() << text;
+    currentRecording = text;
+    const QUrl url(text);
+    if (url.scheme() != QLatin1String("orvanetv")) {
+        qDebug() << "No url scheme for" << url;
+        return;
     }
-    if (reader.failed()) {
-        qWarning() << "Malformed message from the chat app; connection dropped";
-        socket->abort();
+    const QUrlQuery query(url);
+    if (!query.hasQueryItem(QStringLiteral("recordingId"))) {
+        qDebug() << "No recording id!";
+        return;
     }
+    emit recordingLinkReceived(query.queryItemValue(QStringLiteral("recordingId"), QUrl::FullyDecoded));
 }

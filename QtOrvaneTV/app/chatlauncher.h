@@ -1,7 +1,6 @@
 #ifndef CHATLAUNCHER_H
 #define CHATLAUNCHER_H
 
-#include "localmessage.h"
 #include "session/chatsettings.h"
 
 #include <QMap>
@@ -10,7 +9,7 @@
 #include <QProcess>
 #include <QStringList>
 
-class QLocalSocket;
+class LocalMessageClient;
 
 // Starts and ends the chat program for the current workspace and reads the
 // recording links it sends back over its local socket. The main window owns one.
@@ -64,14 +63,13 @@ signals:
 private:
     void start(const QString &program, const Session &session, int retriesLeft);
     void processFinished(QProcess *process);
-    void resetSocket();
-    void readSelectedRecording();
+    void readSelectedRecording(const QString &text);
 
     QPointer<QProcess> chatsProcess;
     qint64 chatsProcessId = -1;
     QMap<qint64, ChatSettings> settingsMap;
-    QLocalSocket *socket = nullptr;
-    LocalMessageReader reader;
+    // The chat program's local socket.
+    LocalMessageClient *socket;
     QString currentRecording;
     // Counts starts, so that a crash retry knows whether a newer start or a
     // close came after it.

@@ -159,6 +159,8 @@ private:
     LoginWidget *loginScreen() const { return m_window->findChild<LoginWidget *>(); }
     void typeCredentials(const QString &email, const QString &secret);
     CompanySelectionWidget *waitForCompanies();
+    // Clicks the first space of the named company's card.
+    bool openFirstSpaceOf(CompanySelectionWidget *list, const QString &company);
 
     QTemporaryDir m_config;
     OVTVProduction m_environment;
@@ -230,6 +232,21 @@ void TestMainWindow::cleanup()
 {
     m_window.reset();
     GlobalManager::sharedInstance()->clearAll();
+}
+
+bool TestMainWindow::openFirstSpaceOf(CompanySelectionWidget *list, const QString &company)
+{
+    auto *listWidget = list->findChild<QListWidget *>("listWidget");
+    for (int row = 0; row < listWidget->count(); ++row) {
+        auto *card = qobject_cast<CompanySelectionItemWidget *>(listWidget->itemWidget(listWidget->item(row)));
+        if (card->findChild<QLabel *>("companyLabel")->text() != company)
+            continue;
+        listWidget->scrollToItem(listWidget->item(row));
+        auto *spaces = card->findChild<QListWidget *>("spacesWidget");
+        QTest::mouseClick(spaces->viewport(), Qt::LeftButton, {}, spaces->visualItemRect(spaces->item(0)).center());
+        return true;
+    }
+    return false;
 }
 
 void TestMainWindow::openWindow()
@@ -597,17 +614,7 @@ void TestMainWindow::fourUpFromTheSpacePage()
     CompanySelectionWidget *list = waitForCompanies();
     QVERIFY(list);
     // acme Field Ops, its first space: North Site, with four cameras.
-    auto *listWidget = list->findChild<QListWidget *>("listWidget");
-    CompanySelectionItemWidget *acme = nullptr;
-    for (int row = 0; row < listWidget->count(); ++row) {
-        auto *card = qobject_cast<CompanySelectionItemWidget *>(listWidget->itemWidget(listWidget->item(row)));
-        if (card->findChild<QLabel *>("companyLabel")->text() == "acme Field Ops")
-            acme = card;
-    }
-    QVERIFY(acme);
-    listWidget->scrollToItem(listWidget->item(2));
-    auto *spaces = acme->findChild<QListWidget *>("spacesWidget");
-    QTest::mouseClick(spaces->viewport(), Qt::LeftButton, {}, spaces->visualItemRect(spaces->item(0)).center());
+    QVERIFY(openFirstSpaceOf(list, "acme Field Ops"));
     NavigationWidget *stack = m_window->navigationStack();
     QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<ProjectFeedSelectionWidget *>(stack->currentWidget()), 20000);
     auto *page = qobject_cast<ProjectFeedSelectionWidget *>(stack->currentWidget());
@@ -664,17 +671,7 @@ void TestMainWindow::recordingsAndLinksFromTheChat()
     QTest::mouseClick(loginScreen()->findChild<QPushButton *>("loginButton"), Qt::LeftButton);
     CompanySelectionWidget *list = waitForCompanies();
     QVERIFY(list);
-    auto *listWidget = list->findChild<QListWidget *>("listWidget");
-    CompanySelectionItemWidget *acme = nullptr;
-    for (int row = 0; row < listWidget->count(); ++row) {
-        auto *card = qobject_cast<CompanySelectionItemWidget *>(listWidget->itemWidget(listWidget->item(row)));
-        if (card->findChild<QLabel *>("companyLabel")->text() == "acme Field Ops")
-            acme = card;
-    }
-    QVERIFY(acme);
-    listWidget->scrollToItem(listWidget->item(2));
-    auto *spaces = acme->findChild<QListWidget *>("spacesWidget");
-    QTest::mouseClick(spaces->viewport(), Qt::LeftButton, {}, spaces->visualItemRect(spaces->item(0)).center());
+    QVERIFY(openFirstSpaceOf(list, "acme Field Ops"));
     NavigationWidget *stack = m_window->navigationStack();
     QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<ProjectFeedSelectionWidget *>(stack->currentWidget()), 20000);
     auto *page = qobject_cast<ProjectFeedSelectionWidget *>(stack->currentWidget());
