@@ -20,6 +20,7 @@
 #include "qtovcoreapiframework.h"
 #include "logutils.h"
 #include "sandboxinspector.h"
+#include "viewertestsupport.h"
 #include "serverenvironment.h"
 #include "session/globalmanager.h"
 #include "session/settings.h"
@@ -118,11 +119,7 @@ bool processAlive(qint64 pid)
 
 void saveScreenshot(QWidget *window, const QString &name)
 {
-    const QString folder = QCoreApplication::applicationDirPath() + "/artifacts";
-    QDir().mkpath(folder);
-    // Let pending layout passes run, so the picture shows what a person sees.
-    QTest::qWait(200);
-    window->grab().save(folder + "/e2e-" + name + ".png");
+    ViewerTestSupport::saveScreenshot(window, "e2e-" + name);
 }
 
 } // namespace

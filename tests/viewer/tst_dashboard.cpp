@@ -9,6 +9,7 @@
 #include "openglwidgetrenderer.h"
 #include "qtovcoreapiframework.h"
 #include "sandboxinspector.h"
+#include "viewertestsupport.h"
 #include "serverenvironment.h"
 #include "session/globalmanager.h"
 #include "session/settings.h"
@@ -35,13 +36,6 @@ SharedStreamSource source(const QString &protocol, const QString &host, int port
     s.port = port;
     s.passphrase = passphrase;
     return s;
-}
-
-void saveScreenshot(QWidget *widget, const QString &name)
-{
-    const QString folder = QCoreApplication::applicationDirPath() + "/artifacts";
-    QDir().mkpath(folder);
-    widget->grab().save(folder + "/" + name + ".png");
 }
 
 } // namespace
@@ -88,10 +82,7 @@ void TestDashboard::initTestCase()
     m_inspector = std::make_unique<SandboxInspector>();
     QVERIFY2(m_inspector->isValid(), qPrintable(m_inspector->errorText()));
     m_client = std::make_unique<Api>([](QString text) { return text; }, &m_environment);
-    QSignalSpy login(m_client.get(), &Api::loginFinished);
-    m_client->login("ann@orvane.test", "orvane-demo-1");
-    QVERIFY(login.wait(15000));
-    m_client->setAuthToken(login.first().at(0).toJsonObject().value("auth_token").toString());
+    QVERIFY(!ViewerTestSupport::signIn(m_client.get(), "ann@orvane.test", "orvane-demo-1").isEmpty());
 
     GlobalManager *manager = GlobalManager::sharedInstance();
     manager->setFramework(m_client.get());
@@ -273,7 +264,7 @@ void TestDashboard::liveFeedListFollowsSnapshots()
     QTRY_VERIFY_WITH_TIMEOUT(!north->currentCamera().sharedStream.previewImage.isEmpty(), 20000);
     QTRY_VERIFY(north->picture().toImage() != before);
     QTest::qWait(300);
-    saveScreenshot(&list, "live-feed-list");
+    ViewerTestSupport::saveScreenshot(&list, "live-feed-list");
 
     LiveFeedSelectionWidget single(nullptr, spaceOf({"cam-8"}));
     QVERIFY(single.findChild<QWidget *>("multiViewWidget")->isHidden());
@@ -297,7 +288,7 @@ void TestDashboard::fourUpShowsFourMovingPictures()
     }
     // One player per stream.
     QVERIFY(dashboard->playerForStream("str-1") != dashboard->playerForStream("str-2"));
-    saveScreenshot(dashboard.get(), "dashboard-four-up");
+    ViewerTestSupport::saveScreenshot(dashboard.get(), "dashboard-four-up");
 
     QSignalSpy rate(dashboard.get(), &DashboardWidget::playerFPSChanged);
     dashboard->stop();

@@ -4,6 +4,7 @@
 #include "session/globalmanager.h"
 #include "qtovcoreapiframework.h"
 #include "sandboxinspector.h"
+#include "viewertestsupport.h"
 #include "session/settings.h"
 
 #include <QJsonArray>
@@ -84,10 +85,7 @@ void TestGlobalManager::initTestCase()
     m_inspector = std::make_unique<SandboxInspector>();
     QVERIFY2(m_inspector->isValid(), qPrintable(m_inspector->errorText()));
     m_client = std::make_unique<Api>([](QString text) { return text; }, &m_environment);
-    QSignalSpy login(m_client.get(), &Api::loginFinished);
-    m_client->login("ann@orvane.test", "orvane-demo-1");
-    QVERIFY(login.wait(15000));
-    m_client->setAuthToken(login.first().at(0).toJsonObject().value("auth_token").toString());
+    QVERIFY(!ViewerTestSupport::signIn(m_client.get(), "ann@orvane.test", "orvane-demo-1").isEmpty());
     m_manager = GlobalManager::sharedInstance();
     m_manager->setFramework(m_client.get());
 }

@@ -11,6 +11,7 @@
 #include "playersettings/playersettingsrootwidget.h"
 #include "qtovcoreapiframework.h"
 #include "sandboxinspector.h"
+#include "viewertestsupport.h"
 #include "serverenvironment.h"
 #include "session/globalmanager.h"
 #include "session/settings.h"
@@ -30,14 +31,6 @@
 using Api = QtOVCoreAPIFramework;
 
 namespace {
-
-void saveScreenshot(QWidget *widget, const QString &name)
-{
-    const QString folder = QCoreApplication::applicationDirPath() + "/artifacts";
-    QDir().mkpath(folder);
-    QTest::qWait(100);
-    widget->grab().save(folder + "/" + name + ".png");
-}
 
 // The mean difference of two pictures of the same size, per channel.
 double difference(const QImage &a, const QImage &b)
@@ -90,10 +83,7 @@ void TestPlayerSettings::initTestCase()
     SandboxInspector inspector;
     QVERIFY2(inspector.isValid(), qPrintable(inspector.errorText()));
     m_client = std::make_unique<Api>([](QString text) { return text; }, &m_environment);
-    QSignalSpy login(m_client.get(), &Api::loginFinished);
-    m_client->login("ann@orvane.test", "orvane-demo-1");
-    QVERIFY(login.wait(15000));
-    m_client->setAuthToken(login.first().at(0).toJsonObject().value("auth_token").toString());
+    QVERIFY(!ViewerTestSupport::signIn(m_client.get(), "ann@orvane.test", "orvane-demo-1").isEmpty());
     GlobalManager *manager = GlobalManager::sharedInstance();
     manager->setFramework(m_client.get());
     QSignalSpy loaded(manager, &GlobalManager::sharedSourcesLoadedWithError);
@@ -171,7 +161,7 @@ void TestPlayerSettings::pagesForStreamsAndRecordings()
     QVERIFY(dialog->rootPage()->findChild<QWidget *>("autoWidget")->isVisible());
     QCOMPARE(dialog->rootPage()->row("Color Profile")->subtitle(), QString("Auto"));
     QCOMPARE(dialog->rootPage()->findChild<QLabel *>("delayMsLabel")->text(), QString("500ms"));
-    saveScreenshot(dialog, "player-settings-root");
+    ViewerTestSupport::saveScreenshot(dialog, "player-settings-root");
 
     Archive recording;
     recording.id = "rec-001";
@@ -221,7 +211,7 @@ void TestPlayerSettings::colourProfileReachesThePlayer()
     QCOMPARE(list->windowTitle(), QString("Select Color Profile"));
     QCOMPARE(list->count(), 6);
     QVERIFY(list->cell(0)->isSelected());
-    saveScreenshot(dialog, "player-settings-profiles");
+    ViewerTestSupport::saveScreenshot(dialog, "player-settings-profiles");
 
     const QImage before = m_tile->videoRenderer()->grabFrame();
     ColorCellWidget *pq = list->cell(4);
@@ -244,7 +234,7 @@ void TestPlayerSettings::colourRange()
     auto *list = qobject_cast<ColorProfileWidget *>(dialog->navigation()->currentWidget());
     QVERIFY(list);
     QCOMPARE(list->windowTitle(), QString("Select Color Range"));
-    saveScreenshot(dialog, "player-settings-ranges");
+    ViewerTestSupport::saveScreenshot(dialog, "player-settings-ranges");
     QCheckBox *legal = list->cell(1)->checkBox();
     QTRY_VERIFY(legal->isVisible() && legal->width() > 20);
     QTest::mouseClick(legal, Qt::LeftButton, {}, QPoint(8, legal->height() / 2));

@@ -9,6 +9,7 @@
 #include "recordings/rangedcalendar.h"
 #include "recordings/recordingsselectionwidget.h"
 #include "sandboxinspector.h"
+#include "viewertestsupport.h"
 #include "serverenvironment.h"
 #include "session/globalmanager.h"
 #include "ui/filterbutton.h"
@@ -33,14 +34,6 @@
 using Api = QtOVCoreAPIFramework;
 
 namespace {
-
-void saveScreenshot(QWidget *widget, const QString &name)
-{
-    const QString folder = QCoreApplication::applicationDirPath() + "/artifacts";
-    QDir().mkpath(folder);
-    QTest::qWait(200);
-    widget->grab().save(folder + "/" + name + ".png");
-}
 
 QString queryValue(const SandboxInspector::Request &request, const QString &key)
 {
@@ -88,10 +81,7 @@ void TestRecordings::initTestCase()
     m_inspector = std::make_unique<SandboxInspector>();
     QVERIFY2(m_inspector->isValid(), qPrintable(m_inspector->errorText()));
     m_client = std::make_unique<Api>([](QString text) { return text; }, &m_environment);
-    QSignalSpy login(m_client.get(), &Api::loginFinished);
-    m_client->login("ann@orvane.test", "orvane-demo-1");
-    QVERIFY(login.wait(15000));
-    m_client->setAuthToken(login.first().at(0).toJsonObject().value("auth_token").toString());
+    QVERIFY(!ViewerTestSupport::signIn(m_client.get(), "ann@orvane.test", "orvane-demo-1").isEmpty());
     GlobalManager *manager = GlobalManager::sharedInstance();
     manager->setFramework(m_client.get());
     QSignalSpy shares(manager, &GlobalManager::companySharesLoadedWithError);
@@ -139,7 +129,7 @@ void TestRecordings::overviewAndPaging()
     QTest::qWait(300);
     QCOMPARE(pageRequests().size(), 1);
     QCOMPARE(queryValue(pageRequests().first(), "offset"), QString("0"));
-    saveScreenshot(browser.get(), "recordings-overview");
+    ViewerTestSupport::saveScreenshot(browser.get(), "recordings-overview");
 
     // The full list: scrolling near its end asks for the next page until all are in.
     QTest::mouseClick(browser->findChild<QToolButton *>("showAllButton"), Qt::LeftButton);
@@ -183,7 +173,7 @@ void TestRecordings::cameraNameFilter()
         QCOMPARE(cell->getArchive().cameraId, QString("cam-1"));
     // The window keeps its size whatever the list holds.
     QCOMPARE(browser->size(), QSize(1200, 760));
-    saveScreenshot(browser.get(), "recordings-filtered");
+    ViewerTestSupport::saveScreenshot(browser.get(), "recordings-filtered");
 }
 
 void TestRecordings::dateFilterAsksTheSameDaysOnEveryPage()
@@ -339,7 +329,7 @@ void TestRecordings::playbackEndAndSlider()
     QTRY_VERIFY_WITH_TIMEOUT(player.getPlayer()->isPlaying() && player.getPlayer()->duration() > 0, 30000);
     QTRY_VERIFY_WITH_TIMEOUT(player.videoRenderer()->shownFrames() > 5, 20000);
     QVERIFY(player.findChild<QLabel *>("totalTimeLabel")->text().startsWith("/ "));
-    saveScreenshot(&player, "archive-player");
+    ViewerTestSupport::saveScreenshot(&player, "archive-player");
     // Recorded as viewed.
     QCOMPARE(GlobalManager::sharedInstance()->getAllRecentlyViewedArchives(m_space).first().id, recording.id);
 
