@@ -44,17 +44,27 @@ QString redactedUrl(const QUrl &url)
 
 QString redactedAddressText(const QString &text)
 {
-    static const QRegularExpression item(QStringLiteral("([?&;])([A-Za-z_]+)=([^&\\s\"']*)"));
+    // A key after any separator an address or option list uses, percent-encoded
+    // or not. A secret's value is masked whole, blanks and all: it ends only at
+    // the next "&", at a quote around the address, or at the end of the line.
+    static const QRegularExpression item(QStringLiteral("([?&;,])([A-Za-z0-9_%]+)="));
+    static const QRegularExpression valueEnd(QStringLiteral("[&\\n\\r\"']"));
     QString result;
     int last = 0;
     auto it = item.globalMatch(text);
     while (it.hasNext()) {
         const QRegularExpressionMatch match = it.next();
-        if (!isSecretKey(match.captured(2)))
+        if (match.capturedStart() < last)
+            continue;  // inside a value already masked
+        if (!isSecretKey(QUrl::fromPercentEncoding(match.captured(2).toUtf8())))
             continue;
-        result += text.midRef(last, match.capturedStart(3) - last);
+        const int valueStart = match.capturedEnd();
+        int valueStop = text.indexOf(valueEnd, valueStart);
+        if (valueStop < 0)
+            valueStop = text.size();
+        result += text.midRef(last, valueStart - last);
         result += mask();
-        last = match.capturedEnd(3);
+        last = valueStop;
     }
     result += text.midRef(last);
     return result;

@@ -62,9 +62,21 @@ void TestLogRedaction::addressText_data()
         << "ffmpeg: srt: Connection to srt://h:1/?passphrase=***&latency=500 failed";
     QTest::newRow("passphrase last, before a quote")
         << "Opening 'srt://h:1?latency=5&passphrase=abc'" << "Opening 'srt://h:1?latency=5&passphrase=***'";
+    // A value runs to the next "&": with a blank in it nothing of it may show,
+    // so the text up to there goes too.
     QTest::newRow("two addresses")
         << "a https://h/x?auth_token=t1 b https://h/y?x=1&token=t2"
-        << "a https://h/x?auth_token=*** b https://h/y?x=1&token=***";
+        << "a https://h/x?auth_token=***&token=***";
+    QTest::newRow("passphrase with blanks")
+        << "srt://h:1/?passphrase=Secret Pass Phrase 42&latency=500 failed"
+        << "srt://h:1/?passphrase=***&latency=500 failed";
+    QTest::newRow("passphrase with blanks, last")
+        << "Opening srt://h:1/?latency=5&passphrase=Secret Pass Phrase 42\nnext line"
+        << "Opening srt://h:1/?latency=5&passphrase=***\nnext line";
+    QTest::newRow("percent-encoded key") << "srt://h:1/?pass%70hrase=abc&latency=5"
+                                         << "srt://h:1/?pass%70hrase=***&latency=5";
+    QTest::newRow("comma-separated options") << "srt options latency=5,passphrase=abc def"
+                                             << "srt options latency=5,passphrase=***";
     QTest::newRow("not after a separator") << "passphrase=abc" << "passphrase=abc";
     QTest::newRow("nothing secret") << "tcp://h:1?timeout=5&mode=caller" << "tcp://h:1?timeout=5&mode=caller";
 }
