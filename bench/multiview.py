@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Four live 1080p30 streams of the local deployment, played in one run by:
 
-  orvane  our player layer, four players in a 2x2 grid of renderers (one process)
+  orvane  the viewer's real multiview dashboard in four-up (one process)
   mpv     four mpv windows of the same size
   ffplay  four ffplay windows of the same size
   floor   four `ffmpeg -benchmark ... -f null -`: decoding alone, nothing shown

@@ -1,14 +1,23 @@
-// Our player as the viewer's multiview uses it: four players, each in its own
-// renderer of a 2x2 grid, playing live addresses given on the command line.
+// The viewer's own multiview: the real dashboard in four-up, its tiles playing
+// the live TCP addresses given on the command line (each as one camera of a
+// space, at the live edge), in a 1920x1080 window.
 // Prints one JSON object with what it measured over the measured span:
 //   orvane-bench-multiview --warmup S --seconds S URL...
 #include "avplayer.h"
+#include "live/dashboardplayerwidget.h"
+#include "live/dashboardwidget.h"
 #include "openglwidgetrenderer.h"
+#include "session/globalmanager.h"
+#include "session/settings.h"
+#include "ui/helpers.h"
+#include "ui/theme.h"
+
+#include <QTemporaryDir>
+#include <QUrl>
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
-#include <QGridLayout>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -55,40 +64,59 @@ int main(int argc, char *argv[])
     if (urls.isEmpty())
         parser.showHelp(2);
 
-    QWidget window;
+    // The viewer's settings of this run stay in a folder of its own.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    Helpers::initResources();
+    Theme::installFonts();
+
+    SharedWorkspace space;
+    space.id = QStringLiteral("bench");
+    space.name = QStringLiteral("Benchmark");
+    for (int i = 0; i < urls.size(); ++i) {
+        const QUrl url(urls[i]);
+        Camera camera;
+        camera.id = QStringLiteral("cam-%1").arg(i + 1);
+        camera.name = QStringLiteral("Camera %1").arg(i + 1);
+        camera.sharedStream.id = QStringLiteral("str-%1").arg(i + 1);
+        camera.sharedStream.status = QStringLiteral("online");
+        SharedStreamSource source;
+        source.streamProtocol = QStringLiteral("mpeg-ts");
+        source.host = url.host();
+        source.port = url.port();
+        camera.sharedStream.sharedStreamSources = {source};
+        space.sharedCameras << camera;
+        // At the live edge, as the peers play.
+        PlayerSettings settings;
+        settings.autoDelay = true;
+        GlobalManager::sharedInstance()->setPlayerSettings(space, camera.sharedStream.id, settings);
+    }
+    Settings::sharedInstance()->setLayoutPref(FourUp);
+
+    DashboardWidget window(nullptr, space, QString(), User(), nullptr);
     window.setWindowTitle(QStringLiteral("Orvane multiview benchmark"));
-    auto *grid = new QGridLayout(&window);
-    grid->setContentsMargins(0, 0, 0, 0);
-    grid->setSpacing(0);
+    window.resize(1920, 1080);
     QList<AVPlayer *> players;
     QList<OpenGLWidgetRenderer *> renderers;
     QVector<qint64> firstFrameMs(urls.size(), -1);
     QElapsedTimer clock;
-    for (int i = 0; i < urls.size(); ++i) {
-        auto *renderer = new OpenGLWidgetRenderer(&window);
-        renderer->setFixedSize(960, 540);
-        grid->addWidget(renderer, i / 2, i % 2);
-        auto *player = new AVPlayer(&app);
-        player->setVideoDecoderPriority({QStringLiteral("VAAPI"), QStringLiteral("FFmpeg")});
-        player->setBufferMode(BufferTime);
-        player->setBufferValue(-1);
-        player->audio()->setVolume(60.0);
-        player->setRenderer(renderer);
-        QObject::connect(player, &AVPlayer::firstFrameRendered, [&, i] { firstFrameMs[i] = clock.elapsed(); });
-        QObject::connect(player, &AVPlayer::error, [url = urls[i]](const AVError &e) {
-            std::fprintf(stderr, "error on %s: %s\n", qPrintable(url), qPrintable(e.string()));
-        });
-        players << player;
-        renderers << renderer;
-    }
     if (!qEnvironmentVariableIsSet("BENCH_HIDDEN"))
         window.show();
 
     QVector<qint64> shownAtStart(urls.size()), droppedAtStart(urls.size()), drawnAtStart(urls.size());
     double cpuAtStart = 0;
     clock.start();
-    for (int i = 0; i < urls.size(); ++i)
-        players[i]->play(urls[i]);
+    window.start();
+    for (int i = 0; i < urls.size(); ++i) {
+        DashboardPlayerWidget *tile = window.slotTile(i);
+        AVPlayer *player = tile->currentPlayer();
+        QObject::connect(player, &AVPlayer::firstFrameRendered, [&, i] { firstFrameMs[i] = clock.elapsed(); });
+        QObject::connect(player, &AVPlayer::error, [url = urls[i]](const AVError &e) {
+            std::fprintf(stderr, "error on %s: %s\n", qPrintable(url), qPrintable(e.string()));
+        });
+        players << player;
+        renderers << tile->videoRenderer();
+    }
 
     QTimer::singleShot(int(warmup * 1000), [&] {
         cpuAtStart = cpuSeconds();
@@ -119,11 +147,8 @@ int main(int argc, char *argv[])
         };
         std::printf("%s\n", QJsonDocument(result).toJson(QJsonDocument::Compact).constData());
         std::fflush(stdout);
-        for (AVPlayer *player : qAsConst(players))
-            player->stop();
+        window.stop();
         app.quit();
     });
-    const int code = app.exec();
-    qDeleteAll(players);
-    return code;
+    return app.exec();
 }
