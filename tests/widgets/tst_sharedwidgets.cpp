@@ -120,6 +120,10 @@ void TestSharedWidgets::standInFont()
         QCOMPARE(info.family(), QString("Inter"));
     }
     QCOMPARE(QFontInfo(Theme::boldFont(11)).family(), QString("Inter"));
+    // Its licence ships with it.
+    QFile licence(":/fonts/LICENSE.txt");
+    QVERIFY(licence.open(QIODevice::ReadOnly));
+    QVERIFY(licence.readAll().contains("Open Font License (OFL)"));
 }
 
 void TestSharedWidgets::appLineEditLooks()
