@@ -107,6 +107,21 @@ QJsonValue redactedJson(const QJsonValue &value)
 
 QString redactedCompactJson(const QJsonDocument &document)
 {
+    if (document.isObject() && document.object().value(QStringLiteral("meta")).isObject()) {
+        // A service envelope: secrets travel in what it carries, while "meta"
+        // holds the status, paging and error codes, kept for diagnosis (an
+        // error's "code": 500 is no secret).
+        QJsonObject object = document.object();
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            if (it.key() == QLatin1String("meta"))
+                continue;
+            if (isSecretKey(it.key()) && !it.value().isNull())
+                it.value() = mask();
+            else
+                it.value() = redactedJson(it.value());
+        }
+        return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    }
     if (document.isObject())
         return QString::fromUtf8(QJsonDocument(redactedJson(document.object()).toObject())
                                      .toJson(QJsonDocument::Compact));

@@ -34,7 +34,8 @@ QString redactedAddressText(const QString &text);
 // A JSON value with every secret member masked, at any depth.
 QJsonValue redactedJson(const QJsonValue &value);
 
-// Compact JSON text of a document with every secret member masked.
+// Compact JSON text of a document with every secret member masked; in a
+// service envelope, those of what it carries ("meta" is kept as it is).
 QString redactedCompactJson(const QJsonDocument &document);
 
 } // namespace LogRedaction

@@ -17,7 +17,22 @@ private slots:
     void json();
     void addressText_data();
     void addressText();
+    void envelopeMasksByPlace();
 };
+
+void TestLogRedaction::envelopeMasksByPlace()
+{
+    const QJsonDocument envelope = QJsonDocument::fromJson(
+        R"({"meta":{"status":"error","error":{"code":500,"message":"Down"}},)"
+        R"("response":{"auth_token":"t-1","user":{"email":"a@b","token":"t-2"},"sources":[{"passphrase":"p"}]}})");
+    const QString line = LogRedaction::redactedCompactJson(envelope);
+    QVERIFY2(line.contains(R"("code":500)"), qPrintable(line));
+    for (const char *secret : {"t-1", "t-2", "\"p\""})
+        QVERIFY2(!line.contains(secret), qPrintable(line));
+    QVERIFY(line.contains(R"("email":"a@b")"));
+    // Outside an envelope every secret key is masked, wherever it is.
+    QVERIFY(!LogRedaction::redactedCompactJson(QJsonDocument::fromJson(R"({"code":"123456"})")).contains("123456"));
+}
 
 void TestLogRedaction::urls_data()
 {
