@@ -73,7 +73,7 @@ void QtOVCoreAPIFramework::disableSIODebug()
 void QtOVCoreAPIFramework::updateEncoderPreview(const QString &sid)
 {
     const QString event = QStringLiteral("device:%1:preview").arg(sid);
-    qDebug().noquote() << "Adding preview handler for" << sid << "(" << event << ")";
+    qDebug().noquote() << QStringLiteral("Adding preview handler for %1(%2)").arg(sid, event);
     sioClient->socket().on(event, [this](const QString &name, const QJsonValue &message) {
         QString encoder;
         QByteArray data;

@@ -82,6 +82,7 @@ private slots:
     void refusedConnectionReportsFalse();
     void serverRestartBringsPreviewsBack();
     void replacingTheHandlerWhileReporting();
+    void logLines();
 
 private:
     void connectChannel(StatusLog &status);
@@ -128,6 +129,17 @@ void TestRealtimeChannel::connectChannel(StatusLog &status)
     m_client->setConnectionStatusHandler(status.handler());
     QTRY_COMPARE_WITH_TIMEOUT(status.all(), QVector<bool>{true}, 15000);
     QVERIFY(status.offMainThread);
+}
+
+void TestRealtimeChannel::logLines()
+{
+    // The lines a support person reads, word for word (each must appear).
+    QTest::ignoreMessage(QtDebugMsg, "Adding default handlers...");
+    QTest::ignoreMessage(QtDebugMsg, ("Connecting to " + realtimeUrl).toUtf8().constData());
+    QTest::ignoreMessage(QtDebugMsg, "Adding preview handler for enc-1(device:enc-1:preview)");
+    StatusLog status;
+    connectChannel(status);
+    m_client->updateEncoderPreview("enc-1");
 }
 
 void TestRealtimeChannel::previewsOfSubscribedEncodersOnly()
