@@ -46,8 +46,7 @@ ArchivePlayerWidget::ArchivePlayerWidget(QWidget *parent, const Archive &archive
     manager->setArchiveViewedInWorkspace(archive, space);
 
     player = std::make_unique<AVPlayer>();
-    player->setVideoDecoderPriority({QStringLiteral("D3D11"), QStringLiteral("DXVA"), QStringLiteral("VAAPI"),
-                                     QStringLiteral("VideoToolbox"), QStringLiteral("FFmpeg")});
+    player->setVideoDecoderPriority(PlayerSettings::decoderPriority());
     connect(player.get(), &AVPlayer::error, this, &ArchivePlayerWidget::handleError, Qt::QueuedConnection);
     m_settingsConnection = connect(manager, &GlobalManager::playerSettingsChanged, this,
         [this](const SharedWorkspace &changedSpace, const QString &resourceId, const PlayerSettings &changed) {

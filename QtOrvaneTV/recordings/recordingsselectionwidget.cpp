@@ -197,15 +197,22 @@ void RecordingsSelectionWidget::gotArchives(const QVector<Archive> &page, const 
 
 // ---- Filters and lists -------------------------------------------------------------------
 
-bool RecordingsSelectionWidget::shouldAddArchive(const Archive &archive) const
+RecordingsSelectionWidget::FilterContext RecordingsSelectionWidget::filterContext() const
 {
-    GlobalManager *manager = GlobalManager::sharedInstance();
-    const QVector<Archive> shared = manager->getAllSharedArchives();
-    if (std::none_of(shared.begin(), shared.end(), [&](const Archive &a) { return a.id == archive.id; }))
+    FilterContext context;
+    for (const Archive &archive : GlobalManager::sharedInstance()->getAllSharedArchives())
+        context.knownIds.insert(archive.id);
+    context.cameraIds = chosenCameraIds();
+    return context;
+}
+
+bool RecordingsSelectionWidget::shouldAddArchive(const Archive &archive, const FilterContext &context) const
+{
+    // Not among the space's recordings any more: deleted.
+    if (!context.knownIds.contains(archive.id))
         return false;
     if (!filteredNames.isEmpty() && !filteredNames.contains(archive.encoderName)) {
-        const QVector<QString> ids = chosenCameraIds();
-        const bool byCamera = std::any_of(ids.begin(), ids.end(), [&](const QString &id) {
+        const bool byCamera = std::any_of(context.cameraIds.begin(), context.cameraIds.end(), [&](const QString &id) {
             return !archive.cameraId.isEmpty() && id.contains(archive.cameraId);
         });
         if (!byCamera)
@@ -214,7 +221,7 @@ bool RecordingsSelectionWidget::shouldAddArchive(const Archive &archive) const
     if ((minDate.isValid() || maxDate.isValid())
         && !(minDate <= archive.createdAt && archive.createdAt <= maxDate))
         return false;
-    if (isFilteringByMarked && !manager->isArchiveMarkedInWorkspace(archive, space))
+    if (isFilteringByMarked && !GlobalManager::sharedInstance()->isArchiveMarkedInWorkspace(archive, space))
         return false;
     return true;
 }
@@ -287,9 +294,10 @@ void RecordingsSelectionWidget::reloadMarkedRecordings()
 void RecordingsSelectionWidget::reloadRecentlyPlayedRecordings()
 {
     clearGrid(ui->recentlyViewedGrid);
+    const FilterContext context = filterContext();
     int shown = 0;
     for (const Archive &archive : GlobalManager::sharedInstance()->getAllRecentlyViewedArchives(space)) {
-        if (!shouldAddArchive(archive))
+        if (!shouldAddArchive(archive, context))
             continue;
         makeArchiveCell(ui->recentlyViewedGrid, archive);
         ++shown;
@@ -307,10 +315,11 @@ void RecordingsSelectionWidget::populateAllRecordings()
     // From the viewport, not the grid: the grid grows with its headers, and a
     // header sized from the grid would widen it at every rebuild.
     const int headerWidth = ui->allRecordingsScrollArea->viewport()->width() - 2 * 8 - 10;
+    const FilterContext context = filterContext();
     for (const QDate &day : qAsConst(days)) {
         QVector<Archive> passing;
         for (const Archive &archive : archivesByDate.value(day))
-            if (shouldAddArchive(archive))
+            if (shouldAddArchive(archive, context))
                 passing << archive;
         if (passing.isEmpty())
             continue;

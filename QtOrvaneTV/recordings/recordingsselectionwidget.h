@@ -57,7 +57,15 @@ private:
     void requestPage(int offset);
     void scrollViewDidScroll(int value);
     void gotArchives(const QVector<Archive> &page, const QVariantMap &paging, const QString &error);
-    bool shouldAddArchive(const Archive &archive) const;
+    // What the filter rule needs from outside the recording, gathered once per
+    // rebuild rather than once per recording (the lists are rebuilt on the GUI
+    // thread, with hundreds of recordings).
+    struct FilterContext {
+        QSet<QString> knownIds;
+        QVector<QString> cameraIds;
+    };
+    FilterContext filterContext() const;
+    bool shouldAddArchive(const Archive &archive, const FilterContext &context) const;
     void clearGrid(QWidget *grid);
     ArchiveCell *makeArchiveCell(QWidget *grid, const Archive &archive);
     void populateRecordings(const QVector<Archive> &list);
