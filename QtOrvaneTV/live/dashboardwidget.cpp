@@ -237,8 +237,7 @@ AVPlayer *DashboardWidget::makePlayerForId(const QString &streamId)
         qDebug() << "Using waiting player";
     else
         player = new AVPlayer(this);
-    player->setVideoDecoderPriority({QStringLiteral("D3D11"), QStringLiteral("DXVA"), QStringLiteral("VAAPI"),
-                                     QStringLiteral("VideoToolbox"), QStringLiteral("FFmpeg")});
+    player->setVideoDecoderPriority(PlayerSettings::decoderPriority());
     disconnect(player, nullptr, this, nullptr);
     connect(player, &AVPlayer::error, this,
             [](const OrvaneAV::AVError &error) { qDebug() << "QtAV Error:" << error.string(); });

@@ -37,6 +37,12 @@ bool PlayerSettings::operator==(const PlayerSettings &other) const
         && autoDelay == other.autoDelay && delay == other.delay && muted == other.muted;
 }
 
+QStringList PlayerSettings::decoderPriority()
+{
+    return {QStringLiteral("D3D11"), QStringLiteral("DXVA"), QStringLiteral("VAAPI"), QStringLiteral("VideoToolbox"),
+            QStringLiteral("FFmpeg")};
+}
+
 QDataStream &operator<<(QDataStream &stream, const PlayerSettings &settings)
 {
     return stream << qint32(settings.colorProfile) << qint32(settings.colorRange) << settings.autoDelay

@@ -5,6 +5,7 @@
 #include <QDebug>
 #include <QMetaType>
 #include <QObject>
+#include <QStringList>
 
 // The player settings of one live feed or recording.
 class PlayerSettings : public QObject
@@ -16,6 +17,10 @@ public:
     // as the first entry.
     static constexpr int colorProfileCount = 6;
     static constexpr int colorRangeCount = 3;
+
+    // The video decoders the viewer's players try, in this order (the hardware
+    // ones first; mpv falls back to software by itself).
+    static QStringList decoderPriority();
 
     explicit PlayerSettings(QObject *parent = nullptr, int colorProfile = 0, int colorRange = 0,
                             bool autoDelay = false, int delay = 500, bool muted = true);
