@@ -156,6 +156,8 @@ private:
     LoginWidget *loginScreen() const { return m_window->findChild<LoginWidget *>(); }
     void typeCredentials(const QString &email, const QString &secret);
     CompanySelectionWidget *waitForCompanies();
+    // Opens the window and signs in with Ann's password; her company list, or null.
+    CompanySelectionWidget *signInAsAnn();
     // Clicks the first space of the named company's card.
     bool openFirstSpaceOf(CompanySelectionWidget *list, const QString &company);
 
@@ -229,6 +231,16 @@ void TestMainWindow::cleanup()
 {
     m_window.reset();
     GlobalManager::sharedInstance()->clearAll();
+}
+
+CompanySelectionWidget *TestMainWindow::signInAsAnn()
+{
+    openWindow();
+    typeCredentials(ann, annPassword);
+    if (!loginScreen())
+        return nullptr;
+    QTest::mouseClick(loginScreen()->findChild<QPushButton *>("loginButton"), Qt::LeftButton);
+    return waitForCompanies();
 }
 
 bool TestMainWindow::openFirstSpaceOf(CompanySelectionWidget *list, const QString &company)
@@ -385,10 +397,7 @@ void TestMainWindow::failedSignInClearsStoredToken()
 
 void TestMainWindow::restartResumesWithSavedToken()
 {
-    openWindow();
-    typeCredentials(ann, annPassword);
-    QTest::mouseClick(loginScreen()->findChild<QPushButton *>("loginButton"), Qt::LeftButton);
-    QVERIFY(waitForCompanies());
+    QVERIFY(signInAsAnn());
     const QString token = Settings::sharedInstance()->getAuthToken();
     QVERIFY(!token.isEmpty());
 
@@ -447,10 +456,7 @@ void TestMainWindow::accountWithoutShares()
 
 void TestMainWindow::spacePageSettingsAndSignOut()
 {
-    openWindow();
-    typeCredentials(ann, annPassword);
-    QTest::mouseClick(loginScreen()->findChild<QPushButton *>("loginButton"), Qt::LeftButton);
-    CompanySelectionWidget *list = waitForCompanies();
+    CompanySelectionWidget *list = signInAsAnn();
     QVERIFY(list);
 
     // The first space of the first card.
@@ -605,10 +611,7 @@ void TestMainWindow::providerErrorSendsNothing()
 
 void TestMainWindow::fourUpFromTheSpacePage()
 {
-    openWindow();
-    typeCredentials(ann, annPassword);
-    QTest::mouseClick(loginScreen()->findChild<QPushButton *>("loginButton"), Qt::LeftButton);
-    CompanySelectionWidget *list = waitForCompanies();
+    CompanySelectionWidget *list = signInAsAnn();
     QVERIFY(list);
     // acme Field Ops, its first space: North Site, with four cameras.
     QVERIFY(openFirstSpaceOf(list, "acme Field Ops"));
@@ -663,10 +666,7 @@ void TestMainWindow::fourUpFromTheSpacePage()
 
 void TestMainWindow::recordingsAndLinksFromTheChat()
 {
-    openWindow();
-    typeCredentials(ann, annPassword);
-    QTest::mouseClick(loginScreen()->findChild<QPushButton *>("loginButton"), Qt::LeftButton);
-    CompanySelectionWidget *list = waitForCompanies();
+    CompanySelectionWidget *list = signInAsAnn();
     QVERIFY(list);
     QVERIFY(openFirstSpaceOf(list, "acme Field Ops"));
     NavigationWidget *stack = m_window->navigationStack();
@@ -733,10 +733,7 @@ void TestMainWindow::watermarkRule()
 {
     QFETCH(QByteArray, envelope);
     QFETCH(bool, watermark);
-    openWindow();
-    typeCredentials(ann, annPassword);
-    QTest::mouseClick(loginScreen()->findChild<QPushButton *>("loginButton"), Qt::LeftButton);
-    CompanySelectionWidget *list = waitForCompanies();
+    CompanySelectionWidget *list = signInAsAnn();
     QVERIFY(list);
     GlobalManager::sharedInstance()->setWatermarkEnabledForCurrentCompany(false);
     // Beacon Broadcast (company 102) is the first card.
