@@ -17,6 +17,7 @@ const { Api } = require('../lib/api');
 const { ServiceServer } = require('../lib/server');
 const { Inspection } = require('../lib/inspection');
 const { Realtime, realtimeEndpoints } = require('../lib/realtime');
+const { Hub, hubEndpoints } = require('../lib/hub');
 const { LiveEncoders } = require('../lib/live');
 const { cameras: seededCameras } = require('../lib/seed');
 
@@ -134,7 +135,10 @@ async function main() {
   const realtime = new Realtime({ seed, state, api, snapshots, previewIntervalMs: options.previewInterval, log });
   realtime.attach(realtimeEndpoints(hosts).map((endpoint) => [endpoint, server.byEndpoint.get(endpoint)]));
 
-  const inspection = new Inspection({ state, seed, realtime, live, key: crypto.randomBytes(18).toString('hex') });
+  const hub = new Hub({ state, log });
+  hub.attach(hubEndpoints(hosts).map((endpoint) => [endpoint, server.byEndpoint.get(endpoint)]));
+
+  const inspection = new Inspection({ state, seed, realtime, hub, live, key: crypto.randomBytes(18).toString('hex') });
   const inspectionUrl = await inspection.listen(options.inspectionPort);
 
   const deployment = {
@@ -159,6 +163,7 @@ async function main() {
     stopping = true;
     log(`${signal}: stopping`);
     await realtime.close();
+    await hub.close();
     await live.stopAll();
     await Promise.all([server.close(), inspection.close()]);
     fs.rmSync(options.deploymentFile, { force: true });

@@ -11,7 +11,7 @@ function hostNames() {
 }
 
 // Every host:port a program may contact. The port sets follow the environments of
-// the client library, the chat program's endpoints and the realtime channel.
+// the client library, the chat program's endpoints, the realtime channel and the chat hub.
 function designedEndpoints() {
   const h = hostNames();
   const list = [
@@ -25,6 +25,7 @@ function designedEndpoints() {
     [h.productionRealtime, 443],
     [h.productionWeb, 443], [h.stagingWeb, 443], [h.developmentWeb, 443],
     [h.recordingsMedia, 443],
+    [h.chatHub, 443],
   ];
   const seen = new Set();
   return list

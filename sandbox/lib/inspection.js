@@ -7,7 +7,8 @@ const { State } = require('./state');
 const { sendJson } = require('./server');
 
 class Inspection {
-  constructor({ state, seed, key, realtime, live }) {
+  constructor({ state, seed, key, realtime, hub, live }) {
+    this.hub = hub;
     this.live = live;
     this.state = state;
     this.seed = seed;
@@ -127,6 +128,11 @@ class Inspection {
       case 'POST /realtime/stop': return { sockets: this.realtime.stop() };
       case 'POST /realtime/start': this.realtime.start(); return { ok: true };
       case 'GET /live': return this.live.describe();
+      case 'GET /hub': return this.hub.describe();
+      case 'GET /hub/messages': return this.hub.messages;
+      case 'POST /hub/message': return this.hub.inject(body);
+      case 'POST /hub/drop': return { dropped: this.hub.drop(typeof body.userId === 'string' ? body.userId : undefined) };
+      case 'POST /hub/refuse-logins': return this.hub.refuseLogins(body.times);
       default: return undefined;
     }
   }

@@ -17,6 +17,7 @@ class State {
     this.chatTokens = [];
     this.requests = [];
     this.realtimeHandshakes = [];
+    this.hubLogins = [];
     this.faults = [];
   }
 
