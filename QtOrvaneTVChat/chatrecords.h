@@ -1,0 +1,66 @@
+#ifndef CHATRECORDS_H
+#define CHATRECORDS_H
+
+#include <QJsonObject>
+#include <QMetaType>
+#include <QString>
+#include <QVector>
+
+// The records the chat program reads from the service, by value.
+
+// The chat credentials of one user in one workspace.
+struct ChatAuth {
+    QString rtcToken;
+    QString rtmToken;
+    QString userId;
+    QString channelId;
+    quint32 voiceStreamId = 0;
+    qint32 priveledgeExpiresTs = 0;
+    QString encryptionMode;
+    QString encryptionSecret;
+
+    static ChatAuth fromJson(const QJsonObject &json);
+};
+
+// The signed-in user, in the chat program's form.
+struct User {
+    QString id;
+    QString email;
+    QString phone;
+    QString firstName;
+    QString lastName;
+    bool isAdmin = false;
+
+    static User fromJson(const QJsonObject &json);
+    // "First Last", else a first name that is not a placeholder, else the e-mail;
+    // with isOwnUser, " (You)" follows a non-empty name.
+    QString getDisplayName(bool isOwnUser = false) const;
+    // Both names given and neither is the placeholder "user".
+    bool hasProperName() const;
+};
+
+// A user the workspace is shared with.
+struct SharedUser {
+    QString id;
+    QString email;
+    QString firstName;
+    QString lastName;
+    QString image;
+
+    static SharedUser fromJson(const QJsonObject &json);
+};
+
+// Placeholder names the service gives accounts that never set one.
+bool isPlaceholderName(QString name);
+
+// Stands in for the company shares the chat program never asks for.
+struct CompanyShare {
+    QString id;
+};
+
+Q_DECLARE_METATYPE(ChatAuth)
+Q_DECLARE_METATYPE(User)
+Q_DECLARE_METATYPE(SharedUser)
+Q_DECLARE_METATYPE(QVector<CompanyShare>)
+
+#endif // CHATRECORDS_H

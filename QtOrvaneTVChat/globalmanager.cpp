@@ -1,0 +1,6 @@
+#include "globalmanager.h"
+
+GlobalManager::GlobalManager(QObject *parent)
+    : QObject(parent)
+{
+}
