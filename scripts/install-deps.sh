@@ -26,6 +26,7 @@ packages=(
   ca-certificates    # the system's certificate authorities, beside the deployment's
   clang              # libFuzzer targets (scripts/fuzz.sh)
   libclang-rt-14-dev # the sanitizer and fuzzer runtimes clang links against
+  xdotool            # types into a chat program running as its own process, in the chat suites
 )
 
 missing=()
