@@ -62,8 +62,6 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Orvane"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("orvane.tv"));
     QCoreApplication::setApplicationName(QStringLiteral("Orvane TV Chat"));
-    Q_INIT_RESOURCE(chat);
-    Q_INIT_RESOURCE(chatimages);
 
     qRegisterMetaType<TextMessage>();
     qRegisterMetaType<ChatAuth>();

@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "chatmanager.h"
+#include "chatresources.h"
 #include "chattheme.h"
 #include "commandserver.h"
 #include "coreapimanager.h"
@@ -27,6 +28,7 @@ MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
 {
+    initChatResources();
     ui->setupUi(this);
     startCommandServer();
 }

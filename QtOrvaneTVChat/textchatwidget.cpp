@@ -1,6 +1,7 @@
 #include "textchatwidget.h"
 #include "ui_textchatwidget.h"
 
+#include "chatresources.h"
 #include "mychatcell.h"
 #include "otherschatcell.h"
 
@@ -23,6 +24,7 @@ TextChatWidget::TextChatWidget(QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::TextChatWidget)
 {
+    initChatResources();
     ui->setupUi(this);
     ui->plainTextEdit->installEventFilter(this);
     // Clicking another user's message makes its item current, which selects it once.
