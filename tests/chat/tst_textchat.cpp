@@ -6,7 +6,7 @@
 #include "mychatcell.h"
 #include "otherschatcell.h"
 #include "textchatwidget.h"
-#include "viewertestsupport.h"
+#include "screenshots.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -131,7 +131,7 @@ void TestTextChat::bubblesSitOnTheirSides()
     const QRect otherRect(otherBubble->mapTo(list()->viewport(), QPoint()), otherBubble->size());
     QVERIFY2(ownRect.left() > middle, qPrintable(QStringLiteral("own bubble at %1").arg(ownRect.left())));
     QVERIFY2(otherRect.right() < middle, qPrintable(QStringLiteral("other bubble ends at %1").arg(otherRect.right())));
-    ViewerTestSupport::saveScreenshot(m_pane, QStringLiteral("chat-text-pane"));
+    TestScreenshots::save(m_pane, QStringLiteral("chat-text-pane"));
 }
 
 void TestTextChat::followUpsShowNoNameRow()

@@ -1,3 +1,4 @@
+#include "screenshots.h"
 #include "viewertestsupport.h"
 
 #include "qtovcoreapiframework.h"
@@ -23,10 +24,7 @@ QString signIn(QtOVCoreAPIFramework *client, const QString &email, const QString
 
 void saveScreenshot(QWidget *widget, const QString &name)
 {
-    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/artifacts");
-    QDir().mkpath(folder);
-    QTest::qWait(200);
-    widget->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+    TestScreenshots::save(widget, name);
 }
 
 } // namespace ViewerTestSupport
