@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QLayout>
+#include <QFontMetrics>
 #include <QResizeEvent>
 
 ChatCell::ChatCell(QWidget *parent)
@@ -42,6 +43,12 @@ void ChatCell::fit(const QSize &size)
     const int labelWidth = qMax(0, size.width() - margins.left() - margins.right());
     for (QLabel *label : {m_message, m_time}) {
         label->setMaximumWidth(labelWidth);
+        // A wrapping label would otherwise settle for a narrow column: short
+        // messages keep to one line, long ones fill the width before they wrap.
+        int natural = 0;
+        for (const QString &line : label->text().split(QLatin1Char('\n')))
+            natural = qMax(natural, label->fontMetrics().horizontalAdvance(line) + 2);
+        label->setMinimumWidth(qMin(natural, labelWidth));
         label->resize(size);
         label->adjustSize();
     }

@@ -27,6 +27,8 @@ TextChatWidget::TextChatWidget(QWidget *parent)
     initChatResources();
     ui->setupUi(this);
     ui->plainTextEdit->installEventFilter(this);
+    // The pane opens ready for typing.
+    ui->plainTextEdit->setFocus();
     // Clicking another user's message makes its item current, which selects it once.
     connect(ui->listWidget, &QListWidget::currentItemChanged, this, [this](QListWidgetItem *current) {
         if (auto *cell = qobject_cast<OthersChatCell *>(ui->listWidget->itemWidget(current)))

@@ -102,7 +102,7 @@ class Hub {
         for (const pair of attributes) {
           if (pair && typeof pair.key === 'string' && typeof pair.value === 'string') client.attributes.set(pair.key, pair.value);
         }
-        this.send(client, { op: 'setAttributesResult', requestId: frame.requestId, code: CODES.ok });
+        this.send(client, { op: 'setAttributesResult', requestId: frame.requestId, clear: Boolean(frame.clear), code: CODES.ok });
         break;
       }
       case 'getAttributes': {
