@@ -45,6 +45,9 @@ public slots:
     void leaveChannel(const QString &channelId);
     void sendChannelMessage(const QString &channelId, qint64 messageId, const QString &text);
     void shutdown();
+    // One text frame from the hub: the socket's messages arrive here. Anything
+    // that is not a frame of the protocol is dropped.
+    void onFrame(const QString &text);
 
 private:
     struct Channel {
@@ -55,7 +58,6 @@ private:
     void open();
     void onConnected();
     void onDisconnected();
-    void onFrame(const QString &text);
     void onLoginResult(int code);
     void scheduleReconnect();
     void setState(int state, int reason);

@@ -23,5 +23,6 @@ for target in $(find "$build/tests/fuzz" -maxdepth 1 -type f -executable -name '
   [ "$name" = fuzz_player_inputs ] && seeds=$root/tests/fuzz/seeds-player
   [ "$name" = fuzz_local_messages ] && seeds=$root/tests/fuzz/seeds-local
   [ "$name" = fuzz_log_redaction ] && seeds=$root/tests/fuzz/seeds-redaction
+  [ "$name" = fuzz_chat_messages ] && seeds=$root/tests/fuzz/seeds-chat
   "$target" -max_total_time="${FUZZ_SECONDS:-60}" -max_len=4096 "$corpus" "$seeds"
 done
