@@ -12,6 +12,12 @@
 
 #include <memory>
 
+// qCDebug(category) without further arguments is how Qt's logging macros are
+// meant to be used; clang's pedantic mode warns about the empty variadic list.
+#ifdef __clang__
+#pragma clang diagnostic ignored "-Wgnu-zero-variadic-macro-arguments"
+#endif
+
 Q_LOGGING_CATEGORY(lcHub, "orvane.realtime.hub", QtInfoMsg)
 
 namespace orvane {
@@ -31,9 +37,12 @@ int code(const QJsonObject &frame)
     return value.isDouble() ? value.toInt(LOGIN_ERR_UNKNOWN) : LOGIN_ERR_UNKNOWN;
 }
 
+// Ids and times are whole numbers; anything a 64-bit integer cannot hold reads as
+// 0 (converting it would be undefined).
 qint64 number(const QJsonObject &frame, const char *key)
 {
-    return static_cast<qint64>(frame.value(QLatin1String(key)).toDouble());
+    const double value = frame.value(QLatin1String(key)).toDouble();
+    return value >= -9.0e18 && value <= 9.0e18 ? static_cast<qint64>(value) : 0;
 }
 
 } // namespace
