@@ -8,7 +8,8 @@ const fs = require('fs');
 const net = require('net');
 const path = require('path');
 
-const { ensureCertificates } = require('../lib/certs');
+const { ensureCertificates, ensureUntrustedCertificate } = require('../lib/certs');
+const { ProviderPages } = require('../lib/providers');
 const { ensureMedia, ensureImages, ensureSnapshots } = require('../lib/media');
 const { hostNames, designedEndpoints } = require('../lib/hosts');
 const { buildSeed } = require('../lib/seed');
@@ -98,7 +99,10 @@ async function main() {
 
   const hosts = hostNames();
   const endpoints = designedEndpoints();
-  const tls = await ensureCertificates(options.stateDir, endpoints.map((e) => e.split(':')[0]));
+  const untrustedEndpoint = `${hosts.untrustedTest}:443`;
+  const tls = await ensureCertificates(options.stateDir,
+    endpoints.filter((e) => e !== untrustedEndpoint).map((e) => e.split(':')[0]));
+  const untrustedTls = await ensureUntrustedCertificate(options.stateDir, hosts.untrustedTest);
   const clips = await ensureMedia(options.stateDir, log);
 
   // Every seeded live stream gets an encoder. Running ones listen on a port of
@@ -128,7 +132,11 @@ async function main() {
 
   const state = new State({ tokenTtlSeconds: options.tokenTtl });
   const api = new Api({ seed, state });
-  const server = new ServiceServer({ tls, api, state, media: { recordings: recordingFiles, images }, log });
+  const pages = new ProviderPages({ seed, state, hosts });
+  const server = new ServiceServer({
+    tls, tlsFor: (endpoint) => (endpoint === untrustedEndpoint ? untrustedTls : undefined),
+    pages, api, state, media: { recordings: recordingFiles, images }, log,
+  });
   const routes = await server.listen(endpoints,
     (endpoint) => (options.portBase ? options.portBase + endpoints.indexOf(endpoint) : 0));
 

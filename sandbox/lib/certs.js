@@ -46,4 +46,25 @@ async function ensureCertificates(stateDir, hostNames) {
   };
 }
 
-module.exports = { ensureCertificates };
+// A certificate for one host from a second authority that the deployment file
+// never names: what a program must refuse.
+async function ensureUntrustedCertificate(stateDir, hostName) {
+  const dir = path.join(stateDir, 'tls-untrusted');
+  fs.mkdirSync(dir, { recursive: true, mode: 0o700 });
+  const file = (name) => path.join(dir, name);
+  if (!fs.existsSync(file('server.pem'))) {
+    await run('openssl', ['req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-sha256',
+      '-keyout', file('ca.key'), '-out', file('ca.pem'), '-days', '3650',
+      '-subj', '/CN=Not The Orvane Sandbox CA',
+      '-addext', 'basicConstraints=critical,CA:TRUE', '-addext', 'keyUsage=critical,keyCertSign,cRLSign']);
+    fs.writeFileSync(file('server.ext'), `subjectAltName=DNS:${hostName}\nextendedKeyUsage=serverAuth\n`);
+    await run('openssl', ['req', '-newkey', 'rsa:2048', '-nodes', '-sha256',
+      '-keyout', file('server.key'), '-out', file('server.csr'), '-subj', `/CN=${hostName}`]);
+    await run('openssl', ['x509', '-req', '-sha256', '-in', file('server.csr'), '-CA', file('ca.pem'),
+      '-CAkey', file('ca.key'), '-CAcreateserial', '-out', file('server.pem'), '-days', '365',
+      '-extfile', file('server.ext')]);
+  }
+  return { key: fs.readFileSync(file('server.key')), cert: fs.readFileSync(file('server.pem')) };
+}
+
+module.exports = { ensureCertificates, ensureUntrustedCertificate };

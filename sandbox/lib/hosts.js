@@ -6,8 +6,19 @@ const path = require('path');
 
 const hostsFile = path.join(__dirname, '..', '..', 'QtOVCoreAPIFramework', 'deploymenthosts.json');
 
+const providersFile = path.join(__dirname, '..', '..', 'QtOrvaneTV', 'account', 'oauth.json');
+
 function hostNames() {
   return JSON.parse(fs.readFileSync(hostsFile, 'utf8'));
+}
+
+// The OAuth providers of the viewer's provider table: name -> { host, path, url }.
+function oauthProviders() {
+  const table = JSON.parse(fs.readFileSync(providersFile, 'utf8'));
+  return Object.fromEntries(Object.entries(table).map(([name, url]) => {
+    const parsed = new URL(url);
+    return [name, { host: parsed.host, path: parsed.pathname, url }];
+  }));
 }
 
 // Every host:port a program may contact. The port sets follow the environments of
@@ -26,6 +37,10 @@ function designedEndpoints() {
     [h.productionWeb, 443], [h.stagingWeb, 443], [h.developmentWeb, 443],
     [h.recordingsMedia, 443],
     [h.chatHub, 443],
+    // The sign-in pages of the OAuth providers, and a host whose certificate
+    // comes from an authority the programs must not trust.
+    ...Object.values(oauthProviders()).map((p) => [p.host, 443]),
+    [h.untrustedTest, 443],
   ];
   const seen = new Set();
   return list
@@ -33,4 +48,4 @@ function designedEndpoints() {
     .filter((key) => (seen.has(key) ? false : seen.add(key)));
 }
 
-module.exports = { hostNames, designedEndpoints };
+module.exports = { hostNames, designedEndpoints, oauthProviders };

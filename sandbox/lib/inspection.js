@@ -129,6 +129,7 @@ class Inspection {
       case 'POST /realtime/start': this.realtime.start(); return { ok: true };
       case 'GET /live': return this.live.describe();
       case 'GET /hub': return this.hub.describe();
+      case 'GET /provider-grants': return state.providerGrants;
       case 'GET /hub/messages': return this.hub.messages;
       case 'POST /hub/message': return this.hub.inject(body);
       case 'POST /hub/drop': return { dropped: this.hub.drop(typeof body.userId === 'string' ? body.userId : undefined) };

@@ -74,8 +74,10 @@ function sendFile(req, res, file) {
 }
 
 class ServiceServer {
-  constructor({ tls, api, state, media, log }) {
+  constructor({ tls, tlsFor = () => undefined, pages, api, state, media, log }) {
     this.tls = tls;
+    this.tlsFor = tlsFor; // a certificate of its own for an endpoint, or undefined
+    this.pages = pages;   // the OAuth providers' pages and the web landing page
     this.api = api;
     this.state = state;
     this.media = media; // { recordings: id -> clip files, images: id -> file }
@@ -88,7 +90,8 @@ class ServiceServer {
   async listen(endpoints, portFor = () => 0) {
     const routes = {};
     for (const endpoint of endpoints) {
-      const server = https.createServer({ key: this.tls.key, cert: this.tls.cert },
+      const own = this.tlsFor(endpoint);
+      const server = https.createServer({ key: (own || this.tls).key, cert: (own || this.tls).cert },
         (req, res) => this.serve(endpoint, req, res));
       server.keepAliveTimeout = 5000;
       await new Promise((resolve, reject) => {
@@ -158,6 +161,15 @@ class ServiceServer {
         req.socket.destroy();
         return;
       }
+    }
+
+    const page = this.pages && this.pages.handle({ endpoint, method: req.method, pathname, search: url.search, body: text });
+    if (page) {
+      const body = Buffer.from(page.body || '');
+      res.writeHead(page.status, { 'Content-Type': 'text/html; charset=utf-8', 'Content-Length': body.length,
+        'Cache-Control': 'no-store', ...(page.headers || {}) });
+      res.end(body);
+      return;
     }
 
     if (pathname.startsWith('/media/')) {

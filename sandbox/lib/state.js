@@ -18,6 +18,7 @@ class State {
     this.requests = [];
     this.realtimeHandshakes = [];
     this.hubLogins = [];
+    this.providerGrants = [];
     this.faults = [];
   }
 
