@@ -4,9 +4,9 @@
 #include "chatmanager.h"
 #include "chatresources.h"
 #include "chattheme.h"
-#include "commandserver.h"
 #include "coreapimanager.h"
 #include "globalmanager.h"
+#include "localmessageserver.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -41,9 +41,9 @@ MainWindow::~MainWindow()
 
 void MainWindow::startCommandServer()
 {
-    m_commandServer = new CommandServer(this);
+    m_commandServer = new LocalMessageServer(this);
     QString error;
-    if (!m_commandServer->listen(CommandServer::serverName(), &error)) {
+    if (!m_commandServer->listen(commandServerName(), &error)) {
         // The program runs on without a command server: links cannot reach the viewer.
         QMessageBox::critical(this, tr("Local Fortune Server"), tr("Unable to start the server: %1.").arg(error),
                               QMessageBox::Ok);
@@ -58,7 +58,10 @@ void MainWindow::storeConnection()
 
 void MainWindow::sendToViewer(const QString &text)
 {
-    m_commandServer->send(text);
+    qDebug() << "Sending " << text << "to" << m_commandServer->connection();
+    // Nothing is queued: a link clicked while no viewer listens is dropped.
+    if (!m_commandServer->send(text))
+        qDebug() << "No connection to send block to!";
 }
 
 QString MainWindow::versionText(const QString &resourceText)

@@ -7,7 +7,7 @@
 #include <QMainWindow>
 
 class ChatManager;
-class CommandServer;
+class LocalMessageServer;
 class CoreAPIManager;
 class GlobalManager;
 class QLabel;
@@ -31,6 +31,8 @@ public:
     // Sends one text (a recording link) to the connected viewer.
     void sendToViewer(const QString &text);
 
+    // The local server through which recording links reach the viewer.
+    static QString commandServerName() { return QStringLiteral("qtorvanetvchat"); }
     static QString versionText(const QString &resourceText);
     // Replaces the service's "not shared" error with the workspace's own notice.
     static QString mapError(const QString &error, const QString &workspaceName);
@@ -74,7 +76,7 @@ private:
     GlobalManager *m_globalManager = nullptr;
     ChatManager *m_chatManager = nullptr;
     CoreAPIManager *m_coreAPIManager = nullptr;
-    CommandServer *m_commandServer = nullptr;
+    LocalMessageServer *m_commandServer = nullptr;
     QLabel *m_disabledNotice = nullptr;
 };
 

@@ -5,7 +5,7 @@
 #include "chatmanager.h"
 #include "chatrecords.h"
 #include "chattheme.h"
-#include "commandserver.h"
+#include "localmessageserver.h"
 #include "coreapimanager.h"
 #include "globalmanager.h"
 #include "localmessage.h"
@@ -188,7 +188,7 @@ void TestChatBasics::urlsCarryTheTokenOnlyWhenThereIsOne()
 
 void TestChatBasics::framingOfAFiveCharacterText()
 {
-    CommandServer server;
+    LocalMessageServer server;
     QString error;
     QVERIFY2(server.listen(QStringLiteral("framing-test"), &error), qPrintable(error));
     QLocalSocket viewer;
@@ -203,11 +203,11 @@ void TestChatBasics::framingOfAFiveCharacterText()
 
 void TestChatBasics::onlyTheLatestViewerReceives()
 {
-    CommandServer server;
+    LocalMessageServer server;
     QString error;
     QVERIFY2(server.listen(QStringLiteral("latest-test"), &error), qPrintable(error));
     // A second server under the same name is refused while the first runs.
-    CommandServer second;
+    LocalMessageServer second;
     QVERIFY(!second.listen(QStringLiteral("latest-test"), &error));
 
     QLocalSocket first;
