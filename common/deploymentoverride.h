@@ -35,6 +35,8 @@ public:
     // The address that serves the URL (the URL itself when it is not routed).
     QUrl route(const QUrl &url) const;
     QList<QSslCertificate> caCertificates() const { return m_caCertificates; }
+    // Every designed "host:port" (lower case) and the "host:port" that serves it.
+    QHash<QString, QString> routes() const { return m_routes; }
     QStringList caFiles() const { return m_caFiles; }
     // Optional replacement of the OAuth provider table (empty when not given).
     QJsonObject oauthProviders() const { return m_oauthProviders; }

@@ -27,6 +27,7 @@ packages=(
   clang              # libFuzzer targets (scripts/fuzz.sh)
   libclang-rt-14-dev # the sanitizer and fuzzer runtimes clang links against
   xdotool            # types into a chat program running as its own process, in the chat suites
+  qtwebengine5-dev   # the OAuth helper's browser (Qt WebEngine Widgets)
 )
 
 missing=()
