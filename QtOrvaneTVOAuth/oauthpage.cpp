@@ -39,7 +39,7 @@ bool OAuthPage::certificateError(const QWebEngineCertificateError &error)
     QString why;
     if (error.error() == QWebEngineCertificateError::CertificateAuthorityInvalid && error.isOverridable()
         && deploymentTrusts(url.host(), url.port(443), error.certificateChain(), &why)) {
-        qDebug() << "Trusting the deployment's certificate of" << url.host();
+        qDebug().noquote() << "Trusting the deployment's certificate of" << url.host();
         return true;
     }
     if (why.isEmpty())

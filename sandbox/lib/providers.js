@@ -48,6 +48,13 @@ class ProviderPages {
     if (host === this.hosts.productionIdentity && method === 'POST' && pathname === '/api/v1.1/webhooks/apple') {
       return this.appleWebhook(new URLSearchParams(body));
     }
+    // For tests: a page that moves on to another address after a few seconds, as a
+    // provider does once the user has signed in.
+    if (host === this.hosts.productionWeb && pathname === '/redirect') {
+      const query = new URLSearchParams(search);
+      const after = Math.max(0, Math.min(30, Number(query.get('after')) || 0));
+      return { status: 200, body: page('Moving on', `<meta http-equiv="refresh" content="${after};url=${escape(query.get('to') || '/')}"><p>One moment…</p>`) };
+    }
     if ([this.hosts.productionWeb, this.hosts.untrustedTest].includes(host) && pathname === '/') {
       return { status: 200, body: page('Orvane TV', '<h1>Orvane TV</h1><p>You are signed in. You can close this window.</p>') };
     }
@@ -115,7 +122,7 @@ ${error ? `<p class="error" id="error">${escape(error)}</p>` : ''}
       if (form.get('decision') !== 'allow') return this.back(name, query, { error: 'access_denied' });
       const code = `oc-${crypto.randomBytes(8).toString('hex')}`;
       this.state.oauthCodes.set(code, { userId: grant.userId, provider: name });
-      this.state.providerGrants.push({ provider: name, userId: grant.userId, at: new Date().toISOString() });
+      this.state.providerGrants.push({ provider: name, userId: grant.userId, code, at: new Date().toISOString() });
       return this.back(name, query, { code });
     }
     return this.signInPage(name, query, '');
