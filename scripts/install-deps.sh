@@ -28,6 +28,11 @@ packages=(
   libclang-rt-14-dev # the sanitizer and fuzzer runtimes clang links against
   xdotool            # types into a chat program running as its own process, in the chat suites
   qtwebengine5-dev   # the OAuth helper's browser (Qt WebEngine Widgets)
+  qttools5-dev       # lupdate and lrelease (Qt5LinguistTools), for the translations
+  qttools5-dev-tools # the translation tools themselves
+  desktop-file-utils # checks the desktop entry in the package suite
+  appstream          # checks the AppStream metainfo in the package suite
+  lintian            # checks the Debian package in the package suite
 )
 
 missing=()

@@ -1,5 +1,7 @@
 #include "app/chatlauncher.h"
 
+#include "app/recordinglinks.h"
+
 #include "localmessageclient.h"
 #include "logredaction.h"
 
@@ -201,15 +203,7 @@ void ChatLauncher::readSelectedRecording(const QString &text)
         return;
     qDebug() << text;
     currentRecording = text;
-    const QUrl url(text);
-    if (url.scheme() != QLatin1String("orvanetv")) {
-        qDebug() << "No url scheme for" << url;
-        return;
-    }
-    const QUrlQuery query(url);
-    if (!query.hasQueryItem(QStringLiteral("recordingId"))) {
-        qDebug() << "No recording id!";
-        return;
-    }
-    emit recordingLinkReceived(query.queryItemValue(QStringLiteral("recordingId"), QUrl::FullyDecoded));
+    const QString recordingId = RecordingLinks::recordingIdOf(text);
+    if (!recordingId.isEmpty())
+        emit recordingLinkReceived(recordingId);
 }

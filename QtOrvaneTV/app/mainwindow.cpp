@@ -394,6 +394,15 @@ void MainWindow::closeChatApp()
     chat->close();
 }
 
+void MainWindow::openRecording(const QString &recordingId)
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+    openRecordingFromChat(recordingId);
+}
+
 void MainWindow::openRecordingFromChat(const QString &recordingId)
 {
     for (const Archive &recording : qAsConst(selectedSpace.sharedRecords)) {

@@ -52,6 +52,9 @@ public:
     ArchivePlayerWidget *archivePlayer() const { return currentArchivePlayer; }
 
 public slots:
+    // A recording link from the desktop or a later start: the window comes to the
+    // front and plays the recording when it is one of the open space's.
+    void openRecording(const QString &recordingId);
     void handleCompaniesGotten(const QString &error);
     void handleCompanySelection(const CompanyShare &share);
     void gotSharedWorkspaces(const QVector<SharedWorkspace> &workspaces, const QString &error);

@@ -6,6 +6,8 @@
 #include "serverenvironment.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 namespace Startup {
 
@@ -30,6 +32,20 @@ void setIdentity()
     QCoreApplication::setOrganizationDomain(QStringLiteral("orvane.tv"));
     QCoreApplication::setApplicationName(QStringLiteral("Orvane TV"));
     QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2").arg(Helpers::getVersion(), Helpers::getBuild()));
+}
+
+bool installTranslations(const QLocale &locale)
+{
+    Helpers::initResources();
+    // Kept for the life of the process: the application refers to them.
+    static QTranslator viewer;
+    static QTranslator qt;
+    if (!viewer.load(locale, QStringLiteral("orvane-tv"), QStringLiteral("_"), QStringLiteral(":/i18n")))
+        return false;
+    QCoreApplication::installTranslator(&viewer);
+    if (qt.load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qt);
+    return true;
 }
 
 QString mapError(const QString &error)

@@ -1,6 +1,7 @@
 #ifndef STARTUP_H
 #define STARTUP_H
 
+#include <QLocale>
 #include <QString>
 
 class QtOVCoreAPIFramework;
@@ -18,6 +19,10 @@ void prepareEnvironment();
 
 // The application's organisation, domain, name and version ("1.0.1.42").
 void setIdentity();
+
+// Loads the viewer's translation for the locale (and Qt's own for its standard
+// dialogs) and installs it; false when the viewer has none for that language.
+bool installTranslations(const QLocale &locale);
 
 // The only rewriting of error texts: one known server text becomes a sentence
 // a person can act on; everything else is returned unchanged.

@@ -1,5 +1,6 @@
 #include "ui/helpers.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -11,6 +12,7 @@ static void registerViewerResources()
     Q_INIT_RESOURCE(viewer);
     Q_INIT_RESOURCE(images);
     Q_INIT_RESOURCE(fonts);
+    Q_INIT_RESOURCE(translations);
 }
 
 namespace {
@@ -20,7 +22,7 @@ QString firstLine(const QString &path)
     Helpers::initResources();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        Helpers::showAlert(nullptr, QStringLiteral("Error reading file"), file.errorString());
+        Helpers::showAlert(nullptr, QCoreApplication::translate("LoginWidget", "Error reading file"), file.errorString());
         return QString();
     }
     return QString::fromUtf8(file.readLine()).trimmed();

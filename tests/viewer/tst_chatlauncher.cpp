@@ -2,6 +2,7 @@
 // the token handed over on standard input, restarts, crash retries, ending it,
 // and the recording links read from the chat socket.
 #include "app/chatlauncher.h"
+#include "app/recordinglinks.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -64,6 +65,8 @@ private slots:
     void crashingProgramIsNotRetriedForEver();
     void closeEndsTheProgram();
     void recordingLinks();
+    void linksFromALaterStart_data();
+    void linksFromALaterStart();
 
 private:
     QList<QJsonObject> starts() const;
@@ -222,6 +225,38 @@ void TestChatLauncher::recordingLinks()
     QCOMPARE(links.count(), 2);
     QCOMPARE(links.at(0).at(0).toString(), QString("rec-1"));  // the repeat is ignored
     QCOMPARE(links.at(1).at(0).toString(), QString("rec+3"));
+}
+
+void TestChatLauncher::linksFromALaterStart_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QString>("recordingId");
+    QTest::newRow("a link") << "orvanetv://recording?recordingId=rec-41-1" << "rec-41-1";
+    QTest::newRow("escaped id") << "orvanetv://recording?recordingId=a%20b&recordingName=x" << "a b";
+    QTest::newRow("no id") << "orvanetv://recording?recordingName=x" << "";
+    QTest::newRow("another scheme") << "https://app.orvane.tv/?recordingId=r" << "";
+}
+
+void TestChatLauncher::linksFromALaterStart()
+{
+    QFETCH(QString, link);
+    QFETCH(QString, recordingId);
+    QCOMPARE(RecordingLinks::recordingIdOf(link), recordingId);
+    QCOMPARE(RecordingLinks::linkArgument({"QtOrvaneTV", "--flag", link}),
+             link.startsWith("orvanetv:") ? link : QString());
+
+    // Nobody listens yet: the link stays with this start.
+    QVERIFY(!RecordingLinks::forwardToRunningViewer(link));
+    RecordingLinks running;
+    QVERIFY(running.listen());
+    QSignalSpy requested(&running, &RecordingLinks::recordingRequested);
+    QVERIFY(RecordingLinks::forwardToRunningViewer(link));
+    if (recordingId.isEmpty()) {
+        QVERIFY(!requested.wait(500));
+    } else {
+        QVERIFY(requested.wait(3000));
+        QCOMPARE(requested.first().first().toString(), recordingId);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestChatLauncher)
