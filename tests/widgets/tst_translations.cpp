@@ -33,7 +33,11 @@ void TestTranslations::theSignInScreenInGerman()
     QtOVCoreAPIFramework client([](QString text) { return text; }, &environment);
     LoginWidget login(nullptr, &client, QString());
     login.resize(1280, 800);
-    login.setStyleSheet(QStringLiteral("LoginWidget { background: black; }"));
+    // The main window's background, as the viewer shows the screen.
+    QPalette palette = login.palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    login.setPalette(palette);
+    login.setAutoFillBackground(true);
     login.show();
     QVERIFY(QTest::qWaitForWindowExposed(&login));
     QCOMPARE(login.findChild<QPushButton *>(QStringLiteral("loginButton"))->text(), QStringLiteral("Anmelden"));
