@@ -4,6 +4,11 @@
 
 using namespace JsonConvert;
 
+Operator::Operator(const QJsonValue &json)
+{
+    Q_UNUSED(json)
+}
+
 Camera::Camera(const QJsonValue &json)
     : id(text(member(json, QStringLiteral("id"))))
     , serverId(text(member(json, QStringLiteral("serverId"))))

@@ -13,6 +13,11 @@
 class QTOVCOREAPIFRAMEWORK_EXPORT Operator
 {
 public:
+    Operator() = default;
+    // Like every record, made from the service's JSON; nothing of it is read
+    // until the service defines the operator's members.
+    explicit Operator(const QJsonValue &json);
+
     QString name;
     QString email;
 };

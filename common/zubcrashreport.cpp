@@ -2,11 +2,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
 #include <csignal>
+#include <ctime>
 #include <cstdlib>
 #include <cstring>
 #include <execinfo.h>
@@ -34,6 +36,9 @@ char sApplication[512];
 char sVersion[128];
 logWrittenCallback sCallback = nullptr;
 volatile sig_atomic_t sHandling = 0;
+// The local time's distance from UTC when the handler was installed, for the
+// log's name (the time functions of the C library are not async-signal-safe).
+long sUtcOffset = 0;
 
 const int fatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGABRT};
 
@@ -59,6 +64,52 @@ char *formatNumber(char *out, unsigned long long value, int base, int width)
         *out++ = digits[--count];
     *out = '\0';
     return out;
+}
+
+// Appends text to a buffer, always leaving it terminated. Async-signal-safe.
+char *appendText(char *cursor, char *end, const char *text)
+{
+    while (*text && cursor < end - 1)
+        *cursor++ = *text++;
+    *cursor = '\0';
+    return cursor;
+}
+
+// "<folder>/<yyyyMMdd-HHmmss> <application> Crash.log" for now, local time.
+// The reporter writes the log there; the callback gets the same path when the
+// reporter cannot run. Async-signal-safe.
+void formatLogPath(char *out, std::size_t size)
+{
+    const long long seconds = static_cast<long long>(time(nullptr)) + sUtcOffset;
+    long long days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
+    const long long secondOfDay = seconds - days * 86400;
+    // Civil date from days since 1970-01-01 (proleptic Gregorian calendar).
+    days += 719468;
+    const long long era = (days >= 0 ? days : days - 146096) / 146097;
+    const long long dayOfEra = days - era * 146097;
+    const long long yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const long long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const long long monthIndex = (5 * dayOfYear + 2) / 153;
+    const long long day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
+    const long long month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
+    const long long year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+
+    char stamp[32];
+    char *c = formatNumber(stamp, static_cast<unsigned long long>(year), 10, 4);
+    c = formatNumber(c, static_cast<unsigned long long>(month), 10, 2);
+    c = formatNumber(c, static_cast<unsigned long long>(day), 10, 2);
+    *c++ = '-';
+    c = formatNumber(c, static_cast<unsigned long long>(secondOfDay / 3600), 10, 2);
+    c = formatNumber(c, static_cast<unsigned long long>(secondOfDay / 60 % 60), 10, 2);
+    formatNumber(c, static_cast<unsigned long long>(secondOfDay % 60), 10, 2);
+
+    char *end = out + size;
+    char *cursor = appendText(out, end, sCrashFolder);
+    cursor = appendText(cursor, end, "/");
+    cursor = appendText(cursor, end, stamp);
+    cursor = appendText(cursor, end, " ");
+    cursor = appendText(cursor, end, sApplication);
+    appendText(cursor, end, " Crash.log");
 }
 
 void programCounter(void *context, unsigned long long *pc, unsigned long long *sp)
@@ -144,6 +195,10 @@ void onFatalSignal(int signal, siginfo_t *info, void *context)
     arguments[n++] = sProgram;
     arguments[n++] = const_cast<char *>("--exception");
     arguments[n++] = const_cast<char *>(name);
+    static char intended[textSize];
+    formatLogPath(intended, sizeof(intended));
+    arguments[n++] = const_cast<char *>("--path");
+    arguments[n++] = intended;
     arguments[n++] = const_cast<char *>("--pid");
     formatNumber(numbers[0], static_cast<unsigned long long>(getpid()), 10, 1);
     arguments[n++] = numbers[0];
@@ -190,6 +245,10 @@ void onFatalSignal(int signal, siginfo_t *info, void *context)
         }
         close(channel[0]);
     }
+    // Without an answer from the reporter the log was not written, and the
+    // person is still told where it would have been.
+    if (path[0] == '\0')
+        appendText(path, path + sizeof(path), intended);
 
     if (sCallback)
         sCallback(path, written);
@@ -253,6 +312,7 @@ void setSignalHandler(const QString &crashFolder, logWrittenCallback callback)
                             : beside + "/orvane-crashreport");
     }
     sCallback = callback;
+    sUtcOffset = QDateTime::currentDateTime().offsetFromUtc();
 
     // Load the unwinder now: its first use may allocate.
     void *warmUp[2];
@@ -273,6 +333,73 @@ void setSignalHandler(const QString &crashFolder, logWrittenCallback callback)
         sigaction(signal, &action, nullptr);
 }
 
+namespace {
+
+// Runs a program found on PATH; returns only when none could be run. For the
+// exec'ing copy of the crashed process: async-signal-safe.
+void runFromPath(const char *name, char *const arguments[])
+{
+    const char *paths = nullptr;
+    for (char **variable = environ; variable && *variable; ++variable) {
+        if (std::strncmp(*variable, "PATH=", 5) == 0)
+            paths = *variable + 5;
+    }
+    if (!paths)
+        paths = "/usr/local/bin:/usr/bin:/bin";
+    static char candidate[textSize];
+    while (*paths) {
+        char *end = candidate + sizeof(candidate);
+        char *cursor = candidate;
+        while (*paths && *paths != ':' && cursor < end - 1)
+            *cursor++ = *paths++;
+        *cursor = '\0';
+        if (*paths == ':')
+            ++paths;
+        if (candidate[0] == '\0')
+            continue;
+        cursor = appendText(cursor, end, "/");
+        appendText(cursor, end, name);
+        execve(candidate, arguments, environ);
+    }
+}
+
+// The message without the reporter program: through a dialog tool of the
+// desktop, the first of zenity, kdialog and xmessage that runs.
+void showMessageWithoutReporter(const char *logPath, bool written)
+{
+    static char title[textSize];
+    static char body[3 * textSize];
+    static char zenityTitle[textSize];
+    static char zenityText[3 * textSize];
+    static char plain[4 * textSize];
+    char *end = title + sizeof(title);
+    appendText(appendText(title, end, sApplication), end, " Crashed");
+    end = body + sizeof(body);
+    char *cursor = appendText(body, end, "Sorry, ");
+    cursor = appendText(cursor, end, sApplication);
+    cursor = appendText(cursor, end, written ? " has crashed. A log file was written to:\n\n"
+                                             : " has crashed and we could not write a log file to:\n\n");
+    cursor = appendText(cursor, end, logPath);
+    appendText(cursor, end, written ? "\n\nPlease email this to support@orvane.tv."
+                                    : "\n\nPlease contact support@orvane.tv.");
+    appendText(appendText(zenityTitle, zenityTitle + sizeof(zenityTitle), "--title="),
+               zenityTitle + sizeof(zenityTitle), title);
+    appendText(appendText(zenityText, zenityText + sizeof(zenityText), "--text="), zenityText + sizeof(zenityText), body);
+    end = plain + sizeof(plain);
+    appendText(appendText(appendText(plain, end, title), end, "\n"), end, body);
+
+    char *zenity[] = {const_cast<char *>("zenity"), const_cast<char *>("--error"), const_cast<char *>("--no-markup"),
+                      zenityTitle, zenityText, nullptr};
+    runFromPath("zenity", zenity);
+    char *kdialog[] = {const_cast<char *>("kdialog"), const_cast<char *>("--title"), title,
+                       const_cast<char *>("--error"), body, nullptr};
+    runFromPath("kdialog", kdialog);
+    char *xmessage[] = {const_cast<char *>("xmessage"), const_cast<char *>("-center"), plain, nullptr};
+    runFromPath("xmessage", xmessage);
+}
+
+} // namespace
+
 void showCrashMessage(const char *logPath, bool written)
 {
     // Not waited for: the message stays up after this process has ended, and the
@@ -282,6 +409,8 @@ void showCrashMessage(const char *logPath, bool written)
                          const_cast<char *>(logPath), sApplication, nullptr};
     if (spawnProcess() == 0) {
         execve(sReporter, arguments, environ);
+        // The reporter is missing or cannot run: the message must still be seen.
+        showMessageWithoutReporter(logPath, written);
         _exit(127);
     }
 }

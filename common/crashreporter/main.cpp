@@ -115,9 +115,14 @@ int writeLog(const QStringList &arguments)
     const QString program = option(QStringLiteral("--program"));
     const bool singleFrame = arguments.contains(QStringLiteral("--single-frame"));
     const QStringList addresses = arguments.mid(arguments.indexOf(QStringLiteral("--")) + 1);
+    // The crashed process names the log (so that it can still tell the person
+    // where it would be when this program cannot run); without a name, one is made.
     const QDateTime now = QDateTime::currentDateTime();
-    const QString path = QStringLiteral("%1/%2 %3 Crash.log")
-                             .arg(folder, now.toString(QStringLiteral("yyyyMMdd-HHmmss")), application);
+    QString path = option(QStringLiteral("--path"));
+    if (path.isEmpty()) {
+        path = QStringLiteral("%1/%2 %3 Crash.log")
+                   .arg(folder, now.toString(QStringLiteral("yyyyMMdd-HHmmss")), application);
+    }
 
     const QVector<Mapping> mappings = readMappings(option(QStringLiteral("--pid")));
     const QString tool = addr2lineTool(program);

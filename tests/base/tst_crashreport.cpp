@@ -26,7 +26,8 @@ struct CrashRun {
     QString message;
 };
 
-CrashRun crash(const QString &program, const QString &mode, const QString &folder, const QString &scratch)
+CrashRun crash(const QString &program, const QString &mode, const QString &folder, const QString &scratch,
+               const QString &reporter = buildDir() + "/../common/orvane-crashreport", const QString &path = QString())
 {
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -34,8 +35,10 @@ CrashRun crash(const QString &program, const QString &mode, const QString &folde
     environment.insert("ASAN_OPTIONS", "handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_sigill=0:"
                                        "handle_abort=0:allow_user_segv_handler=1:detect_leaks=0");
     environment.insert("ORVANE_CRASH_MESSAGE_FILE", scratch + "/message.txt");
+    if (!path.isEmpty())
+        environment.insert("PATH", path);
     child.setProcessEnvironment(environment);
-    child.start(program, {mode, folder, buildDir() + "/../common/orvane-crashreport", scratch + "/callback.txt"});
+    child.start(program, {mode, folder, reporter, scratch + "/callback.txt"});
     CrashRun run;
     if (!child.waitForFinished(120000))
         return run;
@@ -71,6 +74,7 @@ private slots:
     void crashes();
     void missingAddr2line();
     void unwritableFolder();
+    void missingReporter();
     void exceptionNames_data();
     void exceptionNames();
 };
@@ -174,6 +178,34 @@ void TestCrashReport::unwritableFolder()
     const QString path = run.callback.mid(QString("not-written|").size());
     QCOMPARE(run.message, "CrashChild Crashed\nSorry, CrashChild has crashed and we could not write a log file to:\n\n" + path
                               + "\n\nPlease contact support@orvane.tv.");
+}
+
+void TestCrashReport::missingReporter()
+{
+    // No reporter program: no log, but the callback still gets the path the log
+    // would have had, and the message is shown with a dialog tool of the desktop
+    // (here a stand-in "xmessage" on the PATH that records what it was asked).
+    QTemporaryDir scratch;
+    QDir().mkpath(scratch.path() + "/tools");
+    QFile tool(scratch.path() + "/tools/xmessage");
+    QVERIFY(tool.open(QIODevice::WriteOnly));
+    tool.write("#!/bin/sh\nprintf '%s|%s' \"$1\" \"$2\" > \"$ORVANE_CRASH_MESSAGE_FILE\"\n");
+    tool.close();
+    tool.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+
+    const QString folder = scratch.path() + "/crashes";
+    const CrashRun run = crash(buildDir() + "/crash_child", "null", folder, scratch.path(),
+                               scratch.path() + "/no-such-reporter", scratch.path() + "/tools");
+    QCOMPARE(run.status, QProcess::CrashExit);
+    QVERIFY(run.logFiles.isEmpty());
+    QVERIFY2(QRegularExpression("^not-written\\|" + QRegularExpression::escape(folder) + "/\\d{8}-\\d{6} CrashChild Crash\\.log$")
+                 .match(run.callback).hasMatch(), qPrintable(run.callback));
+    const QString path = run.callback.mid(QString("not-written|").size());
+    // Named after the local time of the crash.
+    const QDateTime named = QDateTime::fromString(QFileInfo(path).fileName().left(15), "yyyyMMdd-HHmmss");
+    QVERIFY2(qAbs(named.secsTo(QDateTime::currentDateTime())) < 120, qPrintable(path));
+    QCOMPARE(run.message, "-center|CrashChild Crashed\nSorry, CrashChild has crashed and we could not write a log file to:\n\n"
+                              + path + "\n\nPlease contact support@orvane.tv.");
 }
 
 void TestCrashReport::exceptionNames_data()

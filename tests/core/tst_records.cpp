@@ -67,6 +67,7 @@ private slots:
     void streamIdFallback();
     void cameraStream_data();
     void cameraStream();
+    void operatorFromJson();
     void archiveFields();
     void archiveInfo_data();
     void archiveInfo();
@@ -397,6 +398,16 @@ void TestRecords::cameraStream()
     QCOMPARE(camera.hasStream(), hasStream);
     QCOMPARE(camera.sharedStream.name, name);
     QVERIFY(camera.cameraOperator.name.isEmpty());
+}
+
+void TestRecords::operatorFromJson()
+{
+    // Made from JSON like every record; the service's members are not read yet,
+    // not even from a camera's "operator".
+    const Operator fromObject(parse(R"({"name":"Olle","email":"olle@example.com"})"));
+    QVERIFY(fromObject.name.isEmpty() && fromObject.email.isEmpty());
+    const Camera camera(parse(R"({"id":"c","operator":{"name":"Olle","email":"olle@example.com"}})"));
+    QVERIFY(camera.cameraOperator.name.isEmpty() && camera.cameraOperator.email.isEmpty());
 }
 
 void TestRecords::archiveFields()
