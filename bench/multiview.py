@@ -250,6 +250,9 @@ def main():
             {'player': name, 'figure': 'peak_memory_mib', 'value': round(r['peak_rss_kib'] / 1024, 1)},
             {'player': name, 'figure': 'cpu_seconds', 'value': round(r['cpu_seconds'], 2)},
         ]
+        if 'event_drain_seconds' in r:
+            lines.append({'player': name, 'figure': 'gui_thread_event_drain_ms_per_second',
+                          'value': round(r['event_drain_seconds'] * 1000 / args.seconds, 2)})
         if r['first_frame_ms'] is not None:
             lines.append({'player': name, 'figure': 'first_frame_ms_slowest_of_4', 'value': round(r['first_frame_ms'])})
         results[name]['per_frame'] = per_frame

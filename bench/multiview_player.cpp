@@ -105,6 +105,7 @@ int main(int argc, char *argv[])
 
     QVector<qint64> shownAtStart(urls.size()), droppedAtStart(urls.size()), drawnAtStart(urls.size());
     double cpuAtStart = 0;
+    qint64 drainAtStart = 0;
     clock.start();
     window.start();
     for (int i = 0; i < urls.size(); ++i) {
@@ -120,6 +121,7 @@ int main(int argc, char *argv[])
 
     QTimer::singleShot(int(warmup * 1000), [&] {
         cpuAtStart = cpuSeconds();
+        drainAtStart = AVPlayer::eventDrainNanoseconds();
         for (int i = 0; i < urls.size(); ++i) {
             shownAtStart[i] = renderers[i]->shownFrames();
             droppedAtStart[i] = players[i]->statistics().video_only.droppedFrames;
@@ -138,6 +140,8 @@ int main(int argc, char *argv[])
         }
         const QJsonObject result{
             {QStringLiteral("cpu_seconds"), cpu},
+            // What reading mpv's events cost the GUI thread, all four players together.
+            {QStringLiteral("event_drain_seconds"), double(AVPlayer::eventDrainNanoseconds() - drainAtStart) / 1e9},
             {QStringLiteral("displayed_frames"), shown},
             {QStringLiteral("dropped_frames"), dropped},
             {QStringLiteral("drawn_frames"), drawn},

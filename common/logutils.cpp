@@ -1,5 +1,7 @@
 #include "logutils.h"
 
+#include "logcategories.h"
+
 #include "privatefiles.h"
 
 #include <QDir>
@@ -161,8 +163,10 @@ bool initLogging()
     return true;
 }
 
-void messageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+void messageHandler(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
+    // Our layers' categories keep the prefixes their lines always had.
+    const QString message = LogCategories::prefix(context.category) + text;
     {
         QMutexLocker lock(&handlerMutex());
         State &current = state();

@@ -1,5 +1,7 @@
 #include "avplayer.h"
 
+#include "logcategories.h"
+
 #include "openglwidgetrenderer.h"
 #include "videoframesource.h"
 
@@ -9,6 +11,8 @@
 #include <mpv/client.h>
 
 #include <QFile>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QUrl>
 #include <QtDebug>
@@ -26,12 +30,17 @@ const char kLiveReadTimeout[] = "5000000";
 const int kKeptMessages = 12;
 const qint64 kMaxSrtLatencyMs = 2147483;
 
-enum StartAnswer : uint64_t { DurationAnswer = 1, SeekableAnswer = 2 };
-
-enum PropertyId : uint64_t {
-    TimePos = 1, Duration, Seekable, VideoBitrate, AudioBitrate, FrameRate,
-    DecoderDrops, OutputDrops, VideoCodec, AudioCodec, Width, Height, Buffered,
+// The answers asked for when a file has loaded. mpv gives each answer back one
+// number; it carries the load the question belongs to and what was asked.
+struct StartAnswer {
+    enum Kind : uint64_t { Duration = 1, Seekable = 2 };
+    static constexpr uint64_t kinds = 4;
+    static uint64_t id(uint64_t generation, Kind kind) { return generation * kinds + kind; }
+    static uint64_t generationOf(uint64_t id) { return id / kinds; }
+    static Kind kindOf(uint64_t id) { return Kind(id % kinds); }
 };
+
+std::atomic<qint64> drainNanoseconds{0};
 
 QString schemeOf(const QString &url)
 {
@@ -57,10 +66,12 @@ bool isNetworkAddress(const QString &url)
     return isLiveAddress(url) || isHttpAddress(url);
 }
 
+} // namespace
+
 // A property value as mpv reports it (changes and answers alike); what is
 // missing or of another format reads as 0, false or empty.
-struct PropertyValue {
-    explicit PropertyValue(const mpv_event_property *property, bool answered = true)
+struct MpvValue {
+    explicit MpvValue(const mpv_event_property *property, bool answered = true)
     {
         if (!answered || !property || property->format == MPV_FORMAT_NONE || !property->data)
             return;
@@ -83,10 +94,12 @@ struct PropertyValue {
     QString text;
 };
 
+namespace {
+
 void setOption(mpv_handle *mpv, const char *name, const char *value)
 {
     if (mpv_set_option_string(mpv, name, value) < 0)
-        qWarning("Player: mpv refused the option %s=%s", name, value);
+        qCWarning(lcPlayer, "mpv refused the option %s=%s", name, value);
 }
 
 // A string map for mpv's per-file options; the strings live in `storage`.
@@ -108,6 +121,12 @@ struct NodeMap {
 
 } // namespace
 
+struct AVPlayer::ObservedProperty {
+    const char *name;
+    mpv_format format;
+    void (*apply)(AVPlayer &player, const MpvValue &value);
+};
+
 AVPlayer::AVPlayer(QObject *parent)
     : QObject(parent)
 {
@@ -116,7 +135,7 @@ AVPlayer::AVPlayer(QObject *parent)
 
     m_mpv = mpv_create();
     if (!m_mpv) {
-        qWarning("Player: mpv could not be created");
+        qCWarning(lcPlayer, "mpv could not be created");
         return;
     }
     setOption(m_mpv, "config", "no");
@@ -133,7 +152,8 @@ AVPlayer::AVPlayer(QObject *parent)
     setOption(m_mpv, "sub-auto", "no");
     setOption(m_mpv, "hwdec", "no");
     setOption(m_mpv, "network-timeout", "15");
-    setOption(m_mpv, "audio-client-name", "Orvane TV");
+    // The sound server shows the program's own name for its players.
+    setOption(m_mpv, "audio-client-name", QCoreApplication::applicationName().toUtf8().constData());
     // Without a sound device the picture still plays, and audio is still measured.
     setOption(m_mpv, "audio-fallback-to-null", "yes");
 #if defined(Q_OS_LINUX)
@@ -143,25 +163,16 @@ AVPlayer::AVPlayer(QObject *parent)
     setOption(m_mpv, "ao", "pipewire,pulse,alsa");
 #endif
     if (mpv_initialize(m_mpv) < 0) {
-        qWarning("Player: mpv could not be initialised");
+        qCWarning(lcPlayer, "mpv could not be initialised");
         mpv_terminate_destroy(m_mpv);
         m_mpv = nullptr;
         return;
     }
     mpv_request_log_messages(m_mpv, "warn");
-    mpv_observe_property(m_mpv, TimePos, "time-pos", MPV_FORMAT_DOUBLE);
-    mpv_observe_property(m_mpv, Duration, "duration", MPV_FORMAT_DOUBLE);
-    mpv_observe_property(m_mpv, Seekable, "seekable", MPV_FORMAT_FLAG);
-    mpv_observe_property(m_mpv, VideoBitrate, "video-bitrate", MPV_FORMAT_DOUBLE);
-    mpv_observe_property(m_mpv, AudioBitrate, "audio-bitrate", MPV_FORMAT_DOUBLE);
-    mpv_observe_property(m_mpv, FrameRate, "container-fps", MPV_FORMAT_DOUBLE);
-    mpv_observe_property(m_mpv, DecoderDrops, "decoder-frame-drop-count", MPV_FORMAT_INT64);
-    mpv_observe_property(m_mpv, OutputDrops, "frame-drop-count", MPV_FORMAT_INT64);
-    mpv_observe_property(m_mpv, VideoCodec, "video-format", MPV_FORMAT_STRING);
-    mpv_observe_property(m_mpv, AudioCodec, "audio-codec-name", MPV_FORMAT_STRING);
-    mpv_observe_property(m_mpv, Width, "dwidth", MPV_FORMAT_INT64);
-    mpv_observe_property(m_mpv, Height, "dheight", MPV_FORMAT_INT64);
-    mpv_observe_property(m_mpv, Buffered, "demuxer-cache-duration", MPV_FORMAT_DOUBLE);
+    // A change of the table's n-th property comes back with the number n + 1.
+    const std::vector<ObservedProperty> &properties = observedProperties();
+    for (std::size_t i = 0; i < properties.size(); ++i)
+        mpv_observe_property(m_mpv, i + 1, properties[i].name, properties[i].format);
 
     m_openTimer.setSingleShot(true);
     connect(&m_openTimer, &QTimer::timeout, this, &AVPlayer::openTimedOut);
@@ -626,7 +637,7 @@ void AVPlayer::finish(const AVError &failure)
     if (m_frames)
         m_frames->clear();
     if (failure.error() != AVError::NoError) {
-        qDebug("Player: %s", qPrintable(failure.string()));
+        qCDebug(lcPlayer, "%s", qPrintable(failure.string()));
         emit error(failure);
     }
     announceStopped();
@@ -634,6 +645,8 @@ void AVPlayer::finish(const AVError &failure)
 
 void AVPlayer::drainEvents()
 {
+    QElapsedTimer spent;
+    spent.start();
     m_wakeupQueued = false;
     while (m_mpv) {
         mpv_event *event = mpv_wait_event(m_mpv, 0);
@@ -652,112 +665,144 @@ void AVPlayer::drainEvents()
             finish(AVError());
     }
     m_pendingEnd = PendingEnd();
+    drainNanoseconds += spent.nsecsElapsed();
+}
+
+const std::vector<AVPlayer::ObservedProperty> &AVPlayer::observedProperties()
+{
+    static const std::vector<ObservedProperty> table = {
+        {"time-pos", MPV_FORMAT_DOUBLE, [](AVPlayer &p, const MpvValue &v) { p.applyPosition(v); }},
+        {"duration", MPV_FORMAT_DOUBLE, [](AVPlayer &p, const MpvValue &v) { p.m_duration = v.milliseconds(); }},
+        {"seekable", MPV_FORMAT_FLAG, [](AVPlayer &p, const MpvValue &v) { p.m_seekable = v.flag; }},
+        {"video-bitrate", MPV_FORMAT_DOUBLE, [](AVPlayer &p, const MpvValue &v) { p.m_videoBitrate = v.number; }},
+        {"audio-bitrate", MPV_FORMAT_DOUBLE, [](AVPlayer &p, const MpvValue &v) { p.m_audioBitrate = v.number; }},
+        {"container-fps", MPV_FORMAT_DOUBLE, [](AVPlayer &p, const MpvValue &v) { p.m_frameRate = v.number; }},
+        {"decoder-frame-drop-count", MPV_FORMAT_INT64, [](AVPlayer &p, const MpvValue &v) { p.m_droppedByDecoder = v.integer; }},
+        {"frame-drop-count", MPV_FORMAT_INT64, [](AVPlayer &p, const MpvValue &v) { p.m_droppedByOutput = v.integer; }},
+        {"video-format", MPV_FORMAT_STRING, [](AVPlayer &p, const MpvValue &v) { p.m_videoCodec = v.text; }},
+        {"audio-codec-name", MPV_FORMAT_STRING, [](AVPlayer &p, const MpvValue &v) { p.m_audioCodec = v.text; }},
+        {"dwidth", MPV_FORMAT_INT64, [](AVPlayer &p, const MpvValue &v) { p.m_width = int(v.integer); }},
+        {"dheight", MPV_FORMAT_INT64, [](AVPlayer &p, const MpvValue &v) { p.m_height = int(v.integer); }},
+        {"demuxer-cache-duration", MPV_FORMAT_DOUBLE, [](AVPlayer &p, const MpvValue &v) { p.m_bufferedMs = v.milliseconds(); }},
+    };
+    return table;
+}
+
+qint64 AVPlayer::eventDrainNanoseconds()
+{
+    return drainNanoseconds;
 }
 
 void AVPlayer::handleEvent(const mpv_event &event)
 {
     switch (event.event_id) {
-    case MPV_EVENT_LOG_MESSAGE: {
-        const auto *message = static_cast<const mpv_event_log_message *>(event.data);
-        const QString line = QStringLiteral("%1: %2").arg(QString::fromUtf8(message->prefix),
-                                                          QString::fromUtf8(message->text).trimmed());
-        qDebug("Player: mpv %s", qPrintable(LogRedaction::redactedAddressText(line)));
-        m_messages << line;
-        while (m_messages.size() > kKeptMessages)
-            m_messages.removeFirst();
-        break;
+    case MPV_EVENT_LOG_MESSAGE: onLogMessage(event); break;
+    case MPV_EVENT_COMMAND_REPLY: onCommandReply(event); break;
+    case MPV_EVENT_START_FILE: onStartFile(event); break;
+    case MPV_EVENT_FILE_LOADED: onFileLoaded(); break;
+    case MPV_EVENT_GET_PROPERTY_REPLY: onStartAnswer(event); break;
+    case MPV_EVENT_END_FILE: onEndFile(event); break;
+    case MPV_EVENT_PROPERTY_CHANGE: onPropertyChange(event); break;
+    default: break;
     }
-    case MPV_EVENT_COMMAND_REPLY:
-        if (event.reply_userdata == m_generation && event.reply_userdata != 0) {
-            if (event.error < 0) {
-                finish(AVError(AVError::OpenError, QString::fromUtf8(mpv_error_string(event.error))));
-                break;
-            }
-            // The newest load has reached mpv: the next file it starts is ours.
-            m_acceptStart = true;
-        }
-        break;
-    case MPV_EVENT_START_FILE:
-        if (m_acceptStart) {
-            m_entry = static_cast<const mpv_event_start_file *>(event.data)->playlist_entry_id;
-            m_acceptStart = false;
-        }
-        break;
-    case MPV_EVENT_FILE_LOADED:
-        if (m_entry >= 0 && !m_opened) {
-            m_opened = true;
-            m_openTimer.stop();
-            int unpaused = 0;
-            mpv_set_property_async(m_mpv, 0, "pause", MPV_FORMAT_FLAG, &unpaused);
-            // Callers read the length and seekability as playing begins, so both
-            // are asked for now and playing is announced with their answers.
-            m_startAnswersMissing = 2;
-            mpv_get_property_async(m_mpv, m_generation * 4 + DurationAnswer, "duration", MPV_FORMAT_DOUBLE);
-            mpv_get_property_async(m_mpv, m_generation * 4 + SeekableAnswer, "seekable", MPV_FORMAT_FLAG);
-        }
-        break;
-    case MPV_EVENT_GET_PROPERTY_REPLY: {
-        if (event.reply_userdata / 4 != m_generation || !m_opened || m_startAnswersMissing <= 0)
-            break;
-        const PropertyValue value(static_cast<const mpv_event_property *>(event.data), event.error >= 0);
-        if (event.reply_userdata % 4 == DurationAnswer)
-            m_duration = value.milliseconds();
-        else
-            m_seekable = value.flag;
-        if (--m_startAnswersMissing == 0 && m_state == StoppedState) {
-            setState(PlayingState);
-            emit started();
-        }
-        break;
+}
+
+void AVPlayer::onLogMessage(const mpv_event &event)
+{
+    const auto *message = static_cast<const mpv_event_log_message *>(event.data);
+    const QString line = QStringLiteral("%1: %2").arg(QString::fromUtf8(message->prefix),
+                                                      QString::fromUtf8(message->text).trimmed());
+    qCDebug(lcPlayer, "mpv %s", qPrintable(LogRedaction::redactedAddressText(line)));
+    m_messages << line;
+    while (m_messages.size() > kKeptMessages)
+        m_messages.removeFirst();
+}
+
+void AVPlayer::onCommandReply(const mpv_event &event)
+{
+    if (event.reply_userdata != m_generation || event.reply_userdata == 0)
+        return;
+    if (event.error < 0) {
+        finish(AVError(AVError::OpenError, QString::fromUtf8(mpv_error_string(event.error))));
+        return;
     }
-    case MPV_EVENT_END_FILE: {
-        const auto *end = static_cast<const mpv_event_end_file *>(event.data);
-        if (end->playlist_entry_id != m_entry || m_entry < 0)
-            break;
-        m_pendingEnd.generation = m_generation;
-        m_pendingEnd.opened = m_opened;
-        if (end->reason == MPV_END_FILE_REASON_ERROR) {
-            m_pendingEnd.failed = true;
-        } else if (end->reason == MPV_END_FILE_REASON_EOF && isLiveAddress(m_url)) {
-            // A live stream has no end: it was lost.
-            m_pendingEnd.failed = true;
-            m_pendingEnd.endOfStream = true;
-        }
-        m_entry = -1;
-        break;
+    // The newest load has reached mpv: the next file it starts is ours.
+    m_acceptStart = true;
+}
+
+void AVPlayer::onStartFile(const mpv_event &event)
+{
+    if (!m_acceptStart)
+        return;
+    m_entry = static_cast<const mpv_event_start_file *>(event.data)->playlist_entry_id;
+    m_acceptStart = false;
+}
+
+void AVPlayer::onFileLoaded()
+{
+    if (m_entry < 0 || m_opened)
+        return;
+    m_opened = true;
+    m_openTimer.stop();
+    int unpaused = 0;
+    mpv_set_property_async(m_mpv, 0, "pause", MPV_FORMAT_FLAG, &unpaused);
+    // Callers read the length and seekability as playing begins, so both
+    // are asked for now and playing is announced with their answers.
+    m_startAnswersMissing = 2;
+    mpv_get_property_async(m_mpv, StartAnswer::id(m_generation, StartAnswer::Duration), "duration", MPV_FORMAT_DOUBLE);
+    mpv_get_property_async(m_mpv, StartAnswer::id(m_generation, StartAnswer::Seekable), "seekable", MPV_FORMAT_FLAG);
+}
+
+void AVPlayer::onStartAnswer(const mpv_event &event)
+{
+    if (StartAnswer::generationOf(event.reply_userdata) != m_generation || !m_opened || m_startAnswersMissing <= 0)
+        return;
+    const MpvValue value(static_cast<const mpv_event_property *>(event.data), event.error >= 0);
+    if (StartAnswer::kindOf(event.reply_userdata) == StartAnswer::Duration)
+        m_duration = value.milliseconds();
+    else
+        m_seekable = value.flag;
+    if (--m_startAnswersMissing == 0 && m_state == StoppedState) {
+        setState(PlayingState);
+        emit started();
     }
-    case MPV_EVENT_PROPERTY_CHANGE: {
-        const PropertyValue value(static_cast<const mpv_event_property *>(event.data));
-        switch (event.reply_userdata) {
-        case TimePos:
-            if (value.has && m_opened && std::isfinite(value.number)) {
-                const qint64 position = value.milliseconds();
-                if (position != m_position) {
-                    m_position = position;
-                    if (m_state != StoppedState)
-                        emit positionChanged(position);
-                }
-            }
-            break;
-        case Duration: m_duration = value.milliseconds(); break;
-        case Seekable: m_seekable = value.flag; break;
-        case VideoBitrate: m_videoBitrate = value.number; break;
-        case AudioBitrate: m_audioBitrate = value.number; break;
-        case FrameRate: m_frameRate = value.number; break;
-        case DecoderDrops: m_droppedByDecoder = value.integer; break;
-        case OutputDrops: m_droppedByOutput = value.integer; break;
-        case VideoCodec: m_videoCodec = value.text; break;
-        case AudioCodec: m_audioCodec = value.text; break;
-        case Width: m_width = int(value.integer); break;
-        case Height: m_height = int(value.integer); break;
-        case Buffered: m_bufferedMs = value.milliseconds(); break;
-        default: break;
-        }
-        break;
+}
+
+void AVPlayer::onEndFile(const mpv_event &event)
+{
+    const auto *end = static_cast<const mpv_event_end_file *>(event.data);
+    if (end->playlist_entry_id != m_entry || m_entry < 0)
+        return;
+    m_pendingEnd.generation = m_generation;
+    m_pendingEnd.opened = m_opened;
+    if (end->reason == MPV_END_FILE_REASON_ERROR) {
+        m_pendingEnd.failed = true;
+    } else if (end->reason == MPV_END_FILE_REASON_EOF && isLiveAddress(m_url)) {
+        // A live stream has no end: it was lost.
+        m_pendingEnd.failed = true;
+        m_pendingEnd.endOfStream = true;
     }
-    default:
-        break;
-    }
+    m_entry = -1;
+}
+
+void AVPlayer::onPropertyChange(const mpv_event &event)
+{
+    const std::vector<ObservedProperty> &properties = observedProperties();
+    if (event.reply_userdata == 0 || event.reply_userdata > properties.size())
+        return;
+    properties[event.reply_userdata - 1].apply(*this, MpvValue(static_cast<const mpv_event_property *>(event.data)));
+}
+
+void AVPlayer::applyPosition(const MpvValue &value)
+{
+    if (!value.has || !m_opened || !std::isfinite(value.number))
+        return;
+    const qint64 position = value.milliseconds();
+    if (position == m_position)
+        return;
+    m_position = position;
+    if (m_state != StoppedState)
+        emit positionChanged(position);
 }
 
 } // namespace OrvaneAV

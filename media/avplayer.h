@@ -12,11 +12,14 @@
 #include <QTimer>
 
 #include <atomic>
+#include <vector>
 
 struct mpv_handle;
 struct mpv_event;
 
 namespace OrvaneAV {
+
+struct MpvValue;
 
 class OpenGLWidgetRenderer;
 class VideoFrameSource;
@@ -101,6 +104,9 @@ public:
     // opened, and mpv's messages about it.
     static AVError classifyFailure(const QString &url, bool opened, bool endOfStream,
                                    const QStringList &messages);
+    // Time the GUI thread has spent reading mpv's events, all players together
+    // (for measuring what draining costs).
+    static qint64 eventDrainNanoseconds();
 
 signals:
     void started();
@@ -112,11 +118,23 @@ signals:
     // The first frame of this play() was drawn (for measuring start-up).
     void firstFrameRendered();
 
+
 private:
     friend class OpenGLWidgetRenderer;
+    struct ObservedProperty;
+    // Every property of mpv the player follows, with what its changes update.
+    static const std::vector<ObservedProperty> &observedProperties();
     void updateRenderSize();
     void drainEvents();
     void handleEvent(const mpv_event &event);
+    void onLogMessage(const mpv_event &event);
+    void onCommandReply(const mpv_event &event);
+    void onStartFile(const mpv_event &event);
+    void onFileLoaded();
+    void onStartAnswer(const mpv_event &event);
+    void onEndFile(const mpv_event &event);
+    void onPropertyChange(const mpv_event &event);
+    void applyPosition(const MpvValue &value);
     void loadPending();
     void openTimedOut();
     void setState(State state);

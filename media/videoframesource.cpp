@@ -1,5 +1,7 @@
 #include "videoframesource.h"
 
+#include "logcategories.h"
+
 #include <mpv/render.h>
 #include <mpv/render_gl.h>
 
@@ -67,7 +69,7 @@ VideoFrameSource::Drawing VideoFrameSource::machineDrawing()
 {
     static const Drawing drawing = [] {
         const Drawing d = probeDrawing();
-        qInfo("Video: drawn with %s", d == Drawing::OpenGL ? "OpenGL" : "the software renderer");
+        qCInfo(lcVideo, "drawn with %s", d == Drawing::OpenGL ? "OpenGL" : "the software renderer");
         return d;
     }();
     return drawing;
@@ -82,7 +84,7 @@ VideoFrameSource::VideoFrameSource(mpv_handle *mpv)
         if (QOpenGLContext *shared = QOpenGLContext::globalShareContext())
             m_surface->setFormat(shared->format());
         else
-            qWarning("Video: contexts do not share textures; call OrvaneAV::prepareApplication() "
+            qCWarning(lcVideo, "contexts do not share textures; call OrvaneAV::prepareApplication() "
                      "before creating the application, or video stays black");
         m_surface->create();
     }
@@ -118,7 +120,7 @@ void VideoFrameSource::run()
             };
             ok = mpv_render_context_create(&m_render, m_mpv, params) >= 0;
         } else {
-            qWarning("Video: no OpenGL context for drawing");
+            qCWarning(lcVideo, "no OpenGL context for drawing");
         }
     } else {
         mpv_render_param params[] = {
@@ -128,7 +130,7 @@ void VideoFrameSource::run()
         ok = mpv_render_context_create(&m_render, m_mpv, params) >= 0;
     }
     if (!ok)
-        qWarning("Video: mpv could not set up drawing; sound plays without pictures");
+        qCWarning(lcVideo, "mpv could not set up drawing; sound plays without pictures");
     {
         QMutexLocker lock(&m_mutex);
         m_context = ok && m_drawing == Drawing::OpenGL ? &context : nullptr;

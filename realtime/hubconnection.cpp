@@ -1,24 +1,17 @@
 #include "hubconnection.h"
 
 #include "deploymentoverride.h"
+#include "logcategories.h"
 #include "rtmmessage.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QLoggingCategory>
 #include <QNetworkRequest>
 #include <QRandomGenerator>
 #include <QWebSocket>
 
 #include <memory>
 
-// qCDebug(category) without further arguments is how Qt's logging macros are
-// meant to be used; clang's pedantic mode warns about the empty variadic list.
-#ifdef __clang__
-#pragma clang diagnostic ignored "-Wgnu-zero-variadic-macro-arguments"
-#endif
-
-Q_LOGGING_CATEGORY(lcHub, "orvane.realtime.hub", QtInfoMsg)
 
 namespace orvane {
 namespace rtm {
@@ -58,7 +51,7 @@ HubConnection::HubConnection(const QUrl &url, const QString &appId, IRtmServiceE
     connect(m_loginTimer, &QTimer::timeout, this, [this] {
         if (m_everLoggedIn || !m_wanted)
             return;
-        qCInfo(lcHub) << "Login timed out";
+        qCInfo(lcRealtime) << "Login timed out";
         m_wanted = false;
         m_retryTimer->stop();
         dropSocket();
@@ -169,13 +162,13 @@ void HubConnection::open()
     // The hub's certificate is verified against its designed name, with the
     // deployment's authorities where a deployment file names them.
     DeploymentOverride::instance().prepare(request);
-    qCDebug(lcHub) << "Connecting, attempt" << m_attempt + 1;
+    qCDebug(lcRealtime) << "Connecting, attempt" << m_attempt + 1;
     m_socket->open(request);
 }
 
 void HubConnection::onConnected()
 {
-    qCDebug(lcHub) << "Connected; logging in";
+    qCDebug(lcRealtime) << "Connected; logging in";
     transmit({{QStringLiteral("op"), QStringLiteral("login")}, {QStringLiteral("userId"), m_userId},
               {QStringLiteral("token"), m_token}, {QStringLiteral("appId"), m_appId}});
 }
@@ -186,7 +179,7 @@ void HubConnection::onDisconnected()
     if (socket && socket != m_socket)
         return;
     if (m_socket) {
-        qCInfo(lcHub) << "Connection lost:" << m_socket->errorString();
+        qCInfo(lcRealtime) << "Connection lost:" << m_socket->errorString();
         m_socket->deleteLater();
         m_socket = nullptr;
     }
@@ -208,7 +201,7 @@ void HubConnection::scheduleReconnect()
     // Spread the clients of one failed hub so that they do not come back at once.
     const int pause = base / 2 + int(QRandomGenerator::global()->bounded(base / 2 + 1));
     ++m_attempt;
-    qCDebug(lcHub) << "Reconnecting in" << pause << "ms";
+    qCDebug(lcRealtime) << "Reconnecting in" << pause << "ms";
     m_retryTimer->start(pause);
 }
 
@@ -230,7 +223,7 @@ void HubConnection::onLoginResult(int result)
         flushOutbox();
         return;
     }
-    qCInfo(lcHub) << "Login refused with code" << result;
+    qCInfo(lcRealtime) << "Login refused with code" << result;
     if (m_everLoggedIn && result == LOGIN_ERR_REJECTED) {
         // A hub that turns logins away for a while is tried again later.
         dropSocket();
@@ -255,7 +248,7 @@ void HubConnection::onFrame(const QString &message)
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(message.toUtf8(), &error);
     if (!document.isObject()) {
-        qCInfo(lcHub) << "Dropping a frame that is not a JSON object";
+        qCInfo(lcRealtime) << "Dropping a frame that is not a JSON object";
         return;
     }
     const QJsonObject frame = document.object();

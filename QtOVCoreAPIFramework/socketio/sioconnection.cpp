@@ -4,6 +4,8 @@
 #include "logredaction.h"
 #include "siosocket.h"
 
+#include "logcategories.h"
+
 #include <QDebug>
 #include <QNetworkRequest>
 #include <QUrlQuery>
@@ -256,7 +258,7 @@ void Connection::dropSocket(bool graceful)
 void Connection::debug(const QString &text) const
 {
     if (m_debug)
-        qDebug().noquote() << "SIO" << text;
+        qCDebug(lcSocketIo).noquote() << text;
 }
 
 } // namespace SocketIo

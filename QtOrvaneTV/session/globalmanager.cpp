@@ -1,5 +1,7 @@
 #include "session/globalmanager.h"
 
+#include "ui/roundimage.h"
+
 #include "deploymenthosts.h"
 #include "deploymentoverride.h"
 #include "qtovcoreapiframework.h"
@@ -8,8 +10,6 @@
 #include <QDebug>
 #include <QException>
 #include <QNetworkReply>
-#include <QPainter>
-#include <QPainterPath>
 
 namespace {
 
@@ -55,12 +55,17 @@ void GlobalManager::setCompanyShares(const QMap<QString, QVector<CompanyShare> >
     m_companyShares = shares;
 }
 
+bool GlobalManager::hasFramework() const
+{
+    if (!m_framework)
+        qWarning() << "NO FRAMEWORK";
+    return m_framework != nullptr;
+}
+
 void GlobalManager::loadCompanyShares()
 {
-    if (!m_framework) {
-        qWarning() << "NO FRAMEWORK";
+    if (!hasFramework())
         return;
-    }
     disconnect(m_sharesConnection);
     m_sharesConnection = connect(m_framework, &QtOVCoreAPIFramework::companySharesGotten, this,
         [this](const QMap<QString, QVector<CompanyShare> > &shares, const QString &error) {
@@ -101,10 +106,8 @@ void GlobalManager::loadAllSharedSources()
         emit sharedSourcesLoadedWithError(QStringLiteral("No company selected"));
         return;
     }
-    if (!m_framework) {
-        qWarning() << "NO FRAMEWORK";
+    if (!hasFramework())
         return;
-    }
     disconnect(m_workspacesConnection);
     m_workspacesConnection = connect(m_framework, &QtOVCoreAPIFramework::gotSharedWorkspaces, this,
         [this](const QVector<SharedWorkspace> &workspaces, const QString &error) {
@@ -218,16 +221,14 @@ QVector<Archive> GlobalManager::getAllSharedArchives() const
 void GlobalManager::loadAllSharedArchives(const SharedWorkspace &workspace, const QVector<QString> &cameraIds,
                                           int offset, const QDate &firstDate, const QDate &lastDate)
 {
-    if (!m_framework) {
-        qWarning() << "NO FRAMEWORK";
+    if (!hasFramework())
         return;
-    }
     disconnect(m_archivesConnection);
     m_archivesConnection = connect(m_framework, &QtOVCoreAPIFramework::gotSharedArchives, this,
                                    &GlobalManager::gotSharedArchives);
     const QVector<QDate> dates = firstDate.isValid() && lastDate.isValid() ? QVector<QDate>{firstDate, lastDate}
                                                                            : QVector<QDate>();
-    m_framework->getSharedArchives(m_companySlug, workspace.id, 10, offset, {}, dates, cameraIds);
+    m_framework->getSharedArchives(m_companySlug, workspace.id, recordingsPageSize, offset, {}, dates, cameraIds);
 }
 
 // ---- Images --------------------------------------------------------------------------------
@@ -247,7 +248,7 @@ void GlobalManager::loadImage(const QUrl &url)
         if (reply->error() != QNetworkReply::NoError) {
             // Not cached: the next request for the address tries again.
             if (reply->error() == QNetworkReply::ConnectionRefusedError)
-                qWarning() << "Request failed. Try checking your network connectivity";
+                qWarning() << QtOVCoreAPIFramework::networkFailureText();
             else
                 qWarning() << reply->error();
             return;
@@ -303,20 +304,7 @@ void GlobalManager::loadCompanyImage(const QString &slug, int size, std::functio
             [imageUrl, callback, listener](const QUrl &url, const QImage &image) {
                 if (url != imageUrl)
                     return;
-                // A round picture: the centred square, filled into a circle.
-                const QImage source = image.convertToFormat(QImage::Format_ARGB32);
-                const int side = qMin(source.width(), source.height());
-                QImage round(side, side, QImage::Format_ARGB32);
-                round.fill(Qt::transparent);
-                if (side > 0) {
-                    const QImage square = source.copy((source.width() - side) / 2, (source.height() - side) / 2, side, side);
-                    QPainter painter(&round);
-                    painter.setRenderHint(QPainter::Antialiasing);
-                    painter.setPen(Qt::NoPen);
-                    painter.setBrush(QBrush(square));
-                    painter.drawEllipse(0, 0, side, side);
-                }
-                callback(round);
+                callback(roundImage(image));
                 listener->deleteLater();
             });
     loadImage(imageUrl);
@@ -495,10 +483,8 @@ QUrl GlobalManager::getSocketIoBaseUrl() const
 
 void GlobalManager::startUpdatingSnapshots()
 {
-    if (!m_framework) {
-        qWarning() << "NO FRAMEWORK";
+    if (!hasFramework())
         return;
-    }
     try {
         m_framework->enableSIODebug();
         m_framework->connectSIO(getSocketIoBaseUrl().toString(), m_companySlug);

@@ -34,6 +34,9 @@ class GlobalManager : public QObject
 public:
     static GlobalManager *sharedInstance();
 
+    // Recordings are asked for in pages of this many.
+    static constexpr int recordingsPageSize = 10;
+
     // Signed-in state and selection
     void setFramework(QtOVCoreAPIFramework *framework);
     QtOVCoreAPIFramework *framework() const { return m_framework; }
@@ -120,6 +123,8 @@ public slots:
 
 private:
     GlobalManager();
+    // False, with a warning, while no client is set.
+    bool hasFramework() const;
     void disconnectSIO();
     void rememberPlaying(const QString &id, const QString &name, bool isArchive);
     bool sharePermission(bool CompanyShare::*flag, bool logRefusals) const;

@@ -8,29 +8,80 @@
 
 namespace {
 
-const char keyCompanySlug[] = "companySlug";
-const char keyCompanyId[] = "currentCompanyID";
-const char keyEmail[] = "email";
-const char keyAuthToken[] = "authToken";
-const char keySharedWorkspaceId[] = "sharedWorkspaceID";
-const char keyDevice[] = "device";
-const char keySelectedStreamUrl[] = "selectedStreamUrl";
-const char keySelectedStream[] = "selectedStream";
-const char keySharedStreamId[] = "sharedStreamID";
-const char keyChatFilePath[] = "chatFilePath";
-const char keyStreamDelay[] = "streamDelay";
-const char keyStreamDelayAuto[] = "streamDelayAuto";
-const char keyVolume[] = "volume";
-const char keyAudioMuted[] = "audioMuted";
-const char keyPlayingArchive[] = "playingArchive";
+// The stored values that need more than a plain read (the rest are in the tables below).
 const char keyPlayerSettings[] = "playerSettingsByWorkspaceAndResourceId";
-const char keyShowCamera[] = "showCamera";
-const char keyShowSound[] = "showSound";
 const char keyLayoutPref[] = "layoutPref";
 const char keyMarked[] = "archivesMarkedInWorkspaces";
 const char keyRecentlyViewed[] = "recentlyViewed";
 
 } // namespace
+
+const std::vector<Settings::StoredValue<QString>> &Settings::storedTexts()
+{
+    static const std::vector<StoredValue<QString>> table = {
+        {"companySlug", &Settings::m_companySlug, QString()},
+        {"currentCompanyID", &Settings::m_companyId, QString()},
+        {"email", &Settings::m_email, QString()},
+        {"authToken", &Settings::m_authToken, QString()},
+        {"sharedWorkspaceID", &Settings::m_sharedWorkspaceID, QString()},
+        {"device", &Settings::m_device, QString()},
+        {"selectedStreamUrl", &Settings::m_selectedStreamUrl, QString()},
+        {"selectedStream", &Settings::m_selectedStream, QString()},
+        {"sharedStreamID", &Settings::m_sharedStreamID, QString()},
+        {"chatFilePath", &Settings::m_chatFilePath, QString()},
+    };
+    return table;
+}
+
+const std::vector<Settings::StoredValue<int>> &Settings::storedNumbers()
+{
+    static const std::vector<StoredValue<int>> table = {
+        {"streamDelay", &Settings::m_streamDelay, 500},
+        {"volume", &Settings::m_volume, 0},
+    };
+    return table;
+}
+
+const std::vector<Settings::StoredValue<bool>> &Settings::storedFlags()
+{
+    static const std::vector<StoredValue<bool>> table = {
+        {"streamDelayAuto", &Settings::m_streamDelayAuto, false},
+        {"audioMuted", &Settings::m_audioMuted, false},
+        {"playingArchive", &Settings::m_playingArchive, false},
+        {"showCamera", &Settings::m_showCamera, true},
+        {"showSound", &Settings::m_showSound, true},
+    };
+    return table;
+}
+
+template <typename T>
+const char *Settings::keyOf(const std::vector<StoredValue<T>> &table, T Settings::*member)
+{
+    for (const StoredValue<T> &row : table) {
+        if (row.member == member)
+            return row.key;
+    }
+    Q_UNREACHABLE();
+    return nullptr;
+}
+
+void Settings::store(QString Settings::*member, const QString &value)
+{
+    this->*member = value;
+    write(keyOf(storedTexts(), member), value);
+}
+
+void Settings::store(int Settings::*member, int value)
+{
+    this->*member = value;
+    write(keyOf(storedNumbers(), member), value);
+}
+
+void Settings::store(bool Settings::*member, bool value)
+{
+    this->*member = value;
+    write(keyOf(storedFlags(), member), value);
+}
 
 void Settings::registerTypes()
 {
@@ -71,27 +122,16 @@ Settings::Settings()
     // The store holds the session: its folder and file are the user's alone.
     PrivateFiles::makePrivateFolder(QFileInfo(m_settings.fileName()).absolutePath());
 
-    m_companySlug = m_settings.value(keyCompanySlug).toString();
-    m_companyId = m_settings.value(keyCompanyId).toString();
-    m_email = m_settings.value(keyEmail).toString();
-    m_authToken = m_settings.value(keyAuthToken).toString();
-    m_sharedWorkspaceID = m_settings.value(keySharedWorkspaceId).toString();
-    m_device = m_settings.value(keyDevice).toString();
-    m_selectedStreamUrl = m_settings.value(keySelectedStreamUrl).toString();
-    m_selectedStream = m_settings.value(keySelectedStream).toString();
-    m_sharedStreamID = m_settings.value(keySharedStreamId).toString();
-    m_chatFilePath = m_settings.value(keyChatFilePath).toString();
-    if (m_settings.contains(keyStreamDelay))
-        m_streamDelay = m_settings.value(keyStreamDelay).toInt();
-    else
+    for (const StoredValue<QString> &row : storedTexts())
+        this->*row.member = m_settings.value(QLatin1String(row.key), row.fallback).toString();
+    for (const StoredValue<int> &row : storedNumbers())
+        this->*row.member = m_settings.value(QLatin1String(row.key), row.fallback).toInt();
+    for (const StoredValue<bool> &row : storedFlags())
+        this->*row.member = m_settings.value(QLatin1String(row.key), row.fallback).toBool();
+    // The delay is written on first start, so that the file shows the default.
+    if (!m_settings.contains(QLatin1String(keyOf(storedNumbers(), &Settings::m_streamDelay))))
         setStreamDelay(500);
-    m_streamDelayAuto = m_settings.value(keyStreamDelayAuto, false).toBool();
-    m_volume = m_settings.value(keyVolume, 0).toInt();
-    m_audioMuted = m_settings.value(keyAudioMuted, false).toBool();
-    m_playingArchive = m_settings.value(keyPlayingArchive, false).toBool();
     playerSettingsByWorkspaceAndResourceId = storedMap<PlayerSettingsByWorkspace>(keyPlayerSettings);
-    m_showCamera = m_settings.value(keyShowCamera, true).toBool();
-    m_showSound = m_settings.value(keyShowSound, true).toBool();
     // A value that is not a number reads as 0 like every other stored number; a
     // number outside the four layouts the dashboard has reads as the default.
     bool numeric = false;
@@ -126,112 +166,96 @@ void Settings::setCompanySlug(const QString &slug)
 {
     if (slug == m_companySlug)
         return;
-    m_companySlug = slug;
-    write(keyCompanySlug, slug);
+    store(&Settings::m_companySlug, slug);
     emit companySlugUpdated(slug);
 }
 
 void Settings::setCurrentCompanyID(const QString &id)
 {
-    m_companyId = id;
-    write(keyCompanyId, id);
+    store(&Settings::m_companyId, id);
 }
 
 void Settings::setEmail(const QString &email)
 {
-    m_email = email;
-    write(keyEmail, email);
+    store(&Settings::m_email, email);
 }
 
 QString Settings::getAuthToken() const
 {
-    return m_settings.value(keyAuthToken).toString();
+    // Read from the store: another process may have signed in or out meanwhile.
+    return m_settings.value(QLatin1String(keyOf(storedTexts(), &Settings::m_authToken))).toString();
 }
 
 void Settings::setAuthToken(const QString &token)
 {
-    m_authToken = token;
-    write(keyAuthToken, token);
+    store(&Settings::m_authToken, token);
 }
 
 void Settings::setSharedWorkspaceID(const QString &id)
 {
-    m_sharedWorkspaceID = id;
-    write(keySharedWorkspaceId, id);
+    store(&Settings::m_sharedWorkspaceID, id);
 }
 
 void Settings::setDevice(const QString &device)
 {
-    m_device = device;
-    write(keyDevice, device);
+    store(&Settings::m_device, device);
 }
 
 void Settings::setSelectedStreamUrl(const QString &url)
 {
     if (url == m_selectedStreamUrl)
         return;
-    m_selectedStreamUrl = url;
-    write(keySelectedStreamUrl, url);
+    store(&Settings::m_selectedStreamUrl, url);
 }
 
 void Settings::setSelectedStream(const QString &stream)
 {
-    m_selectedStream = stream;
-    write(keySelectedStream, stream);
+    store(&Settings::m_selectedStream, stream);
 }
 
 void Settings::setSharedStreamID(const QString &id)
 {
-    m_sharedStreamID = id;
-    write(keySharedStreamId, id);
+    store(&Settings::m_sharedStreamID, id);
 }
 
 void Settings::setChatFilePath(const QString &path)
 {
-    m_chatFilePath = path;
-    write(keyChatFilePath, path);
+    store(&Settings::m_chatFilePath, path);
 }
 
 void Settings::setStreamDelay(int delay)
 {
-    m_streamDelay = delay;
-    write(keyStreamDelay, delay);
+    store(&Settings::m_streamDelay, delay);
 }
 
 void Settings::setStreamDelayAuto(bool on)
 {
-    m_streamDelayAuto = on;
-    write(keyStreamDelayAuto, on);
+    store(&Settings::m_streamDelayAuto, on);
 }
 
 void Settings::setVolume(int volume)
 {
-    m_volume = volume;
-    write(keyVolume, volume);
+    store(&Settings::m_volume, volume);
 }
 
 void Settings::setAudioMuted(bool muted)
 {
-    m_audioMuted = muted;
-    write(keyAudioMuted, muted);
+    store(&Settings::m_audioMuted, muted);
 }
 
 void Settings::setPlayingArchive(bool playing)
 {
-    m_playingArchive = playing;
-    write(keyPlayingArchive, playing);
+    store(&Settings::m_playingArchive, playing);
 }
 
 void Settings::setShowCamera(bool show)
 {
-    m_showCamera = show;
-    write(keyShowCamera, show);
+    store(&Settings::m_showCamera, show);
 }
 
 void Settings::setShowSound(bool show)
 {
-    m_showSound = show;
-    write(keyShowSound, show);
+    store(&Settings::m_showSound, show);
 }
 
 void Settings::setLayoutPref(LayoutPreference layout)

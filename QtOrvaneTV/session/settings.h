@@ -10,6 +10,8 @@
 #include <QObject>
 #include <QSet>
 #include <QSettings>
+
+#include <vector>
 #include <QString>
 #include <QVector>
 
@@ -95,6 +97,24 @@ signals:
 
 private:
     Settings();
+
+    // One row per stored value: its key, where it lives, what it reads as when
+    // absent. The loader and the setters both go through these tables.
+    template <typename T>
+    struct StoredValue {
+        const char *key;
+        T Settings::*member;
+        T fallback;
+    };
+    static const std::vector<StoredValue<QString>> &storedTexts();
+    static const std::vector<StoredValue<int>> &storedNumbers();
+    static const std::vector<StoredValue<bool>> &storedFlags();
+    template <typename T>
+    static const char *keyOf(const std::vector<StoredValue<T>> &table, T Settings::*member);
+    // Keeps the value and writes it under its key.
+    void store(QString Settings::*member, const QString &value);
+    void store(int Settings::*member, int value);
+    void store(bool Settings::*member, bool value);
 
     template <typename T>
     T storedMap(const char *key) const;

@@ -1,5 +1,6 @@
 // The file log: line format, drop rules per program, rotation, pruning, many
 // threads at once, and fatal messages.
+#include "logcategories.h"
 #include "logutils.h"
 
 #include <QDir>
@@ -93,6 +94,8 @@ private slots:
     void logsAreReadableByTheirUserAlone();
     void dropRules_data();
     void dropRules();
+    void ourCategoriesKeepTheirPrefixes_data();
+    void ourCategoriesKeepTheirPrefixes();
     void rotationAtExactly20480Bytes();
     void pruning_data();
     void pruning();
@@ -195,6 +198,36 @@ void TestLogUtils::dropRules()
     QVERIFY(lines.last().endsWith(" - marker"));
     if (written)
         QVERIFY(lines.first().endsWith(" - " + message));
+}
+
+void TestLogUtils::ourCategoriesKeepTheirPrefixes_data()
+{
+    QTest::addColumn<QByteArray>("category");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("player") << QByteArray("orvane.player") << "Player: mpv opened";
+    QTest::newRow("video") << QByteArray("orvane.video") << "Video: mpv opened";
+    QTest::newRow("socket.io") << QByteArray("orvane.socketio") << "SIO mpv opened";
+    QTest::newRow("realtime") << QByteArray("orvane.realtime") << "Realtime: mpv opened";
+    QTest::newRow("default") << QByteArray("default") << "mpv opened";
+    QTest::newRow("another library's") << QByteArray("qt.network.ssl") << "mpv opened";
+}
+
+void TestLogUtils::ourCategoriesKeepTheirPrefixes()
+{
+    QFETCH(QByteArray, category);
+    QFETCH(QString, line);
+    LogUtils::configure(configurationNamed("viewer", m_dir->path()));
+    QDir().mkpath(LogUtils::logFolderName());
+    LogUtils::initLogFileName();
+    QuietStderr quiet;
+    const QMessageLogContext context("avplayer.cpp", 1, "function", category.constData());
+    LogUtils::messageHandler(QtDebugMsg, context, "mpv opened");
+    const QStringList lines = logLines(LogUtils::logFolderName());
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines.first().endsWith(" - " + line), qPrintable(lines.first()));
+    // The categories are the ones the layers log through.
+    QCOMPARE(QByteArray(lcPlayer().categoryName()), QByteArray("orvane.player"));
+    QVERIFY(!lcRealtime().isDebugEnabled() && lcRealtime().isInfoEnabled());
 }
 
 void TestLogUtils::rotationAtExactly20480Bytes()
