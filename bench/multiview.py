@@ -61,6 +61,7 @@ def run_orvane(args, urls):
         'cpu_seconds': result['cpu_seconds'], 'displayed_frames': result['displayed_frames'],
         'dropped_frames': result['dropped_frames'], 'peak_rss_kib': result['peak_rss_kib'],
         'first_frame_ms': max(firsts) if len(firsts) == len(urls) else None,
+        'event_drain_seconds': result.get('event_drain_seconds', 0.0),
     }
 
 

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef AUDIOOUTPUT_H
+#define AUDIOOUTPUT_H
 
 #include <QObject>
 
@@ -30,3 +31,5 @@ private:
 };
 
 } // namespace OrvaneAV
+
+#endif // AUDIOOUTPUT_H

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef AVERROR_H
+#define AVERROR_H
 
 #include <QMetaType>
 #include <QString>
@@ -34,3 +35,5 @@ private:
 } // namespace OrvaneAV
 
 Q_DECLARE_METATYPE(OrvaneAV::AVError)
+
+#endif // AVERROR_H

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef AVGLOBAL_H
+#define AVGLOBAL_H
 
 // Values shared by the player layer's classes. The numbers are fixed: settings
 // and colour tables store them.
@@ -36,3 +37,5 @@ enum BufferMode {
 void prepareApplication();
 
 } // namespace OrvaneAV
+
+#endif // AVGLOBAL_H

@@ -24,11 +24,11 @@ namespace OrvaneAV {
 namespace {
 
 // Long enough for a slow SRT handshake, short enough that a person is told.
-const int kOpenTimeoutMs = 15000;
+const int openTimeoutMs = 15000;
 // A live stream that sends nothing for this long is lost (microseconds).
-const char kLiveReadTimeout[] = "5000000";
-const int kKeptMessages = 12;
-const qint64 kMaxSrtLatencyMs = 2147483;
+const char liveReadTimeout[] = "5000000";
+const int keptMessages = 12;
+const qint64 maxSrtLatencyMs = 2147483;
 
 // The answers asked for when a file has loaded. mpv gives each answer back one
 // number; it carries the load the question belongs to and what was asked.
@@ -243,7 +243,7 @@ void AVPlayer::play(const QString &url)
     m_messages.clear();
     m_frames->resetCounters();
     m_loadPending = true;
-    m_openTimer.start(kOpenTimeoutMs);
+    m_openTimer.start(openTimeoutMs);
     loadPending();
 }
 
@@ -264,7 +264,7 @@ void AVPlayer::loadPending()
     NodeMap options;
     if (isLiveAddress(m_url)) {
         options.add("demuxer-lavf-o", "fflags=+nobuffer");
-        options.add("stream-lavf-o", QByteArray("rw_timeout=") + kLiveReadTimeout);
+        options.add("stream-lavf-o", QByteArray("rw_timeout=") + liveReadTimeout);
         options.add("demuxer-lavf-analyzeduration", "0.5");
         options.add("video-latency-hacks", "yes");
         options.add("demuxer-max-bytes", "32MiB");
@@ -323,7 +323,7 @@ void AVPlayer::stop()
 void AVPlayer::openTimedOut()
 {
     command({QStringLiteral("stop")});
-    finish(AVError(AVError::OpenTimedout, tr("Nothing arrived within %1 seconds").arg(kOpenTimeoutMs / 1000)));
+    finish(AVError(AVError::OpenTimedout, tr("Nothing arrived within %1 seconds").arg(openTimeoutMs / 1000)));
 }
 
 // Forgets the current load: a pending one is not sent, and mpv's later events
@@ -375,7 +375,7 @@ void AVPlayer::setBufferValue(qint64 value)
         abandonLoad();
         m_messages.clear();
         m_loadPending = true;
-        m_openTimer.start(kOpenTimeoutMs);
+        m_openTimer.start(openTimeoutMs);
         loadPending();
     }
 }
@@ -536,7 +536,7 @@ QString AVPlayer::engineAddress(const QString &url)
         // SRT keeps its latency as a 32-bit count of milliseconds; larger values
         // from a record are held at its limit rather than overflowing.
         if (ok && ms >= 0)
-            item = QStringLiteral("latency=%1").arg(qMin<qint64>(ms, kMaxSrtLatencyMs) * 1000);
+            item = QStringLiteral("latency=%1").arg(qMin<qint64>(ms, maxSrtLatencyMs) * 1000);
     }
     return url.left(query + 1) + items.join(QLatin1Char('&'));
 }
@@ -714,7 +714,7 @@ void AVPlayer::onLogMessage(const mpv_event &event)
                                                       QString::fromUtf8(message->text).trimmed());
     qCDebug(lcPlayer, "mpv %s", qPrintable(LogRedaction::redactedAddressText(line)));
     m_messages << line;
-    while (m_messages.size() > kKeptMessages)
+    while (m_messages.size() > keptMessages)
         m_messages.removeFirst();
 }
 

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef AVPLAYER_H
+#define AVPLAYER_H
 
 #include "audiooutput.h"
 #include "averror.h"
@@ -198,3 +199,5 @@ private:
 } // namespace OrvaneAV
 
 Q_DECLARE_METATYPE(OrvaneAV::AVPlayer::State)
+
+#endif // AVPLAYER_H

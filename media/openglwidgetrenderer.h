@@ -1,4 +1,5 @@
-#pragma once
+#ifndef OPENGLWIDGETRENDERER_H
+#define OPENGLWIDGETRENDERER_H
 
 #include "videoframesource.h"
 
@@ -59,3 +60,5 @@ using GLWidgetRenderer2 = OpenGLWidgetRenderer;
 using VideoRenderer = OpenGLWidgetRenderer;
 
 } // namespace OrvaneAV
+
+#endif // OPENGLWIDGETRENDERER_H

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef STATISTICS_H
+#define STATISTICS_H
 
 #include <QString>
 #include <QtGlobal>
@@ -35,3 +36,5 @@ public:
 };
 
 } // namespace OrvaneAV
+
+#endif // STATISTICS_H

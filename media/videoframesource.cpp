@@ -19,9 +19,9 @@ namespace {
 
 // Small enough to cost nothing, for players that no renderer shows: mpv still
 // needs its frames drawn to keep time.
-const QSize kHiddenSize(64, 36);
+const QSize hiddenSize(64, 36);
 // Renderers hold one frame each; beyond this many slots, frames are skipped.
-const int kMaxSlots = 8;
+const int maxSlots = 8;
 
 void *procAddress(void *context, const char *name)
 {
@@ -176,7 +176,7 @@ int VideoFrameSource::reserveSlot()
             return i;
         }
     }
-    if (m_slots.size() >= kMaxSlots)
+    if (m_slots.size() >= maxSlots)
         return -1;
     m_slots.append(new Slot);
     m_slots.last()->writing = true;
@@ -232,7 +232,7 @@ void VideoFrameSource::draw()
     Slot *slot = nullptr;
     {
         QMutexLocker lock(&m_mutex);
-        size = m_targetSize.isEmpty() ? kHiddenSize : m_targetSize;
+        size = m_targetSize.isEmpty() ? hiddenSize : m_targetSize;
         index = reserveSlot();
         if (index >= 0)
             slot = m_slots[index];

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef VIDEOFRAMESOURCE_H
+#define VIDEOFRAMESOURCE_H
 
 #include <QByteArray>
 #include <QImage>
@@ -111,3 +112,5 @@ private:
 };
 
 } // namespace OrvaneAV
+
+#endif // VIDEOFRAMESOURCE_H

@@ -20,8 +20,8 @@ using namespace OrvaneAV;
 
 namespace {
 
-const QString kRecording = QStringLiteral("https://media.orvane.tv:443/media/records/rec-001/video.ts");
-const qint64 kRecordingMs = 15000; // the seeded clip behind rec-001
+const QString recording = QStringLiteral("https://media.orvane.tv:443/media/records/rec-001/video.ts");
+const qint64 recordingMs = 15000; // the seeded clip behind rec-001
 
 struct Rgb {
     double r = 0, g = 0, b = 0;
@@ -322,12 +322,12 @@ void TestAVPlayer::recordingPlaysSeeksPausesAndEnds()
             seekableAtStart = player.isSeekable();
         }
     });
-    player.play(kRecording);
+    player.play(recording);
     QTRY_VERIFY_WITH_TIMEOUT(log.names.contains(QStringLiteral("started")), 15000);
     QCOMPARE(log.names, (QStringList{"playing-state", "started"}));
     QVERIFY(player.isPlaying());
     QVERIFY(seekableAtStart);
-    QVERIFY2(qAbs(durationAtStart - kRecordingMs) < 500, qPrintable(QString::number(durationAtStart)));
+    QVERIFY2(qAbs(durationAtStart - recordingMs) < 500, qPrintable(QString::number(durationAtStart)));
     QCOMPARE(player.mediaStartPosition(), 0);
     QCOMPARE(player.mediaStopPosition(), player.duration());
     QTRY_VERIFY_WITH_TIMEOUT(player.position() > 300, 5000);
@@ -346,8 +346,8 @@ void TestAVPlayer::recordingPlaysSeeksPausesAndEnds()
     QTRY_VERIFY_WITH_TIMEOUT(player.position() > pausedAt + 200, 5000);
 
     positions.clear();
-    player.seek(kRecordingMs - 1500);
-    QTRY_VERIFY_WITH_TIMEOUT(!positions.isEmpty() && positions.last().at(0).toLongLong() >= kRecordingMs - 1600, 5000);
+    player.seek(recordingMs - 1500);
+    QTRY_VERIFY_WITH_TIMEOUT(!positions.isEmpty() && positions.last().at(0).toLongLong() >= recordingMs - 1600, 5000);
 
     // The end of a recording is a plain stop, without an error.
     QTRY_VERIFY_WITH_TIMEOUT(log.names.contains(QStringLiteral("stopped")), 10000);
