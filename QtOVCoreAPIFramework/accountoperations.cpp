@@ -15,8 +15,7 @@ void QtOVCoreAPIFramework::login(const QString &email, const QString &password)
     get(Login, url);
 }
 
-void QtOVCoreAPIFramework::getCode(const QString &email, const QString &principal,
-                                   const QString &serviceSlug)
+void QtOVCoreAPIFramework::getCode(const QString &email, const QString &principal, const QString &serviceSlug)
 {
     QUrl url = getIDUrl(QStringLiteral("auth/login/code/get"), false);
     QVector<QString> keys = {QStringLiteral("email")};
@@ -52,8 +51,7 @@ void QtOVCoreAPIFramework::codeLoginWithPhone(const QString &phone, const QStrin
          QJsonObject{{QStringLiteral("phone"), phone}, {QStringLiteral("code"), code}});
 }
 
-void QtOVCoreAPIFramework::oauthLogin(const QString &provider, const QString &code,
-                                      const QString &app)
+void QtOVCoreAPIFramework::oauthLogin(const QString &provider, const QString &code, const QString &app)
 {
     QUrl url = getIDUrl(QStringLiteral("auth/oauth-login"), false);
     addQueryItems(url, {QStringLiteral("provider"), QStringLiteral("code"), QStringLiteral("app")},
@@ -91,7 +89,5 @@ void QtOVCoreAPIFramework::getMe()
 void QtOVCoreAPIFramework::updateUserProfile(const QString &firstName, const QString &lastName)
 {
     put(UpdateUser, getIDUrl(QStringLiteral("me"), true),
-        QJsonObject{{QStringLiteral("firstName"), firstName},
-                    {QStringLiteral("lastName"), lastName}});
+        QJsonObject{{QStringLiteral("firstName"), firstName}, {QStringLiteral("lastName"), lastName}});
 }
-

@@ -7,17 +7,17 @@
 using namespace JsonConvert;
 
 ArchiveInfo::ArchiveInfo(const QJsonValue &json)
-    : extendedPreviewFrameCount(integer(path(json, QStringLiteral("extendedPreview"),
-                                             QStringLiteral("framesCount"))))
+    : extendedPreviewFrameCount(
+        integer(path(json, QStringLiteral("extendedPreview"), QStringLiteral("framesCount"))))
     , fileSize(integer64(member(json, QStringLiteral("filesize"))))
     , fps(text(path(json, QStringLiteral("video"), QStringLiteral("fps"))))
     , resolution(text(path(json, QStringLiteral("video"), QStringLiteral("resolution"))))
     , audioQuality(text(path(json, QStringLiteral("audio"), QStringLiteral("quality"))))
 {
     // "width:height"; a single number stands for both.
-    const QStringList parts = text(path(json, QStringLiteral("extendedPreview"),
-                                        QStringLiteral("resolution")))
-                                  .split(QLatin1Char(':'), Qt::KeepEmptyParts);
+    const QStringList parts
+        = text(path(json, QStringLiteral("extendedPreview"), QStringLiteral("resolution")))
+              .split(QLatin1Char(':'), Qt::KeepEmptyParts);
     extendedPreviewWidth = parts.first().toInt();
     extendedPreviewHeight = parts.last().toInt();
 }
@@ -39,8 +39,7 @@ Archive::Archive(const QJsonValue &json)
     , url(text(path(json, QStringLiteral("video"), QStringLiteral("ts"))))
     , webVideoUrl(text(path(json, QStringLiteral("video"), QStringLiteral("mp4"))))
     , info(member(json, QStringLiteral("info")))
-{
-}
+{ }
 
 QString Archive::fileSize() const
 {

@@ -18,8 +18,7 @@ Camera::Camera(const QJsonValue &json)
     , name(text(member(json, QStringLiteral("name"))))
     , muted(flag(member(json, QStringLiteral("muted"))))
     , sharedStream(member(json, QStringLiteral("stream")))
-{
-}
+{ }
 
 bool Camera::hasStream() const
 {

@@ -43,16 +43,14 @@ void QtOVCoreAPIFramework::getCompanyShares(const QString &serviceSlug)
     get(CompanyShares, url);
 }
 
-void QtOVCoreAPIFramework::getGlobalShareSettings(const QString &companyId,
-                                                  const QString &serviceSlug)
+void QtOVCoreAPIFramework::getGlobalShareSettings(const QString &companyId, const QString &serviceSlug)
 {
     QUrl url = getIDUrl(QStringLiteral("me/companies/%1/shares/global_options").arg(companyId), true);
     addServiceSlug(url, serviceSlug);
     get(GlobalShareSettings, url);
 }
 
-void QtOVCoreAPIFramework::getSharedWorkspaces(const QString &companySlug,
-                                               const QString &serviceSlug)
+void QtOVCoreAPIFramework::getSharedWorkspaces(const QString &companySlug, const QString &serviceSlug)
 {
     QUrl url = getCoreUrl(QStringLiteral("%1/shared/workspaces").arg(companySlug), true);
     addServiceSlug(url, serviceSlug);
@@ -64,14 +62,12 @@ void QtOVCoreAPIFramework::getSharedStreams(const QString &companySlug)
     get(SharedStreams, getCoreUrl(QStringLiteral("%1/shared/streams").arg(companySlug), true));
 }
 
-void QtOVCoreAPIFramework::getSharedArchives(const QString &companySlug,
-                                             const QString &workspaceId, int count, int offset,
-                                             const QVector<QString> &sids,
-                                             const QVector<QDate> &dates,
-                                             const QVector<QString> &cameraIds)
+void QtOVCoreAPIFramework::getSharedArchives(const QString &companySlug, const QString &workspaceId,
+                                             int count, int offset, const QVector<QString> &sids,
+                                             const QVector<QDate> &dates, const QVector<QString> &cameraIds)
 {
-    QUrl url = getCoreUrl(
-        QStringLiteral("%1/shared/workspaces/%2/records").arg(companySlug, workspaceId), true);
+    QUrl url
+        = getCoreUrl(QStringLiteral("%1/shared/workspaces/%2/records").arg(companySlug, workspaceId), true);
     QVector<QString> keys = {QStringLiteral("count"), QStringLiteral("offset")};
     QVector<QString> values = {QString::number(count), QString::number(offset)};
 
@@ -104,8 +100,8 @@ void QtOVCoreAPIFramework::getArchives(const QString &owner, int count, int offs
     get(Archives, url);
 }
 
-void QtOVCoreAPIFramework::sendStreamView(const QString &companySlug, bool isRecord,
-                                          const QString &id, int shareId, int totalBytes)
+void QtOVCoreAPIFramework::sendStreamView(const QString &companySlug, bool isRecord, const QString &id,
+                                          int shareId, int totalBytes)
 {
     QByteArray machineId = QSysInfo::machineUniqueId();
     const int nul = machineId.indexOf('\0');
@@ -120,4 +116,3 @@ void QtOVCoreAPIFramework::sendStreamView(const QString &companySlug, bool isRec
     };
     post(StreamView, getCoreUrl(QStringLiteral("%1/views/%2").arg(companySlug, id), true), body);
 }
-

@@ -9,5 +9,4 @@ Company::Company(const QJsonValue &json)
     , name(text(member(json, QStringLiteral("name"))))
     , slug(text(member(json, QStringLiteral("slug"))))
     , imageId(text(member(json, QStringLiteral("image"))))
-{
-}
+{ }

@@ -37,13 +37,14 @@ inline bool flag(const QJsonValue &value)
 }
 
 // A whole JSON number within [minimum, maximum]; anything else gives 0.
-template <typename Integer>
+template<typename Integer>
 Integer wholeNumber(const QJsonValue &value, double minimum, double maximum)
 {
     if (!value.isDouble())
         return 0;
     const double number = value.toDouble();
-    if (!(number >= minimum && number <= maximum) || number != static_cast<double>(static_cast<qint64>(number)))
+    if (!(number >= minimum && number <= maximum)
+        || number != static_cast<double>(static_cast<qint64>(number)))
         return 0;
     return static_cast<Integer>(number);
 }
@@ -85,7 +86,7 @@ inline QDateTime dateTime(const QJsonValue &value)
 
 // One record per element when the value is an array; otherwise the field keeps
 // what it had.
-template <typename Record>
+template<typename Record>
 void readArray(const QJsonValue &value, QVector<Record> &field)
 {
     if (!value.isArray())

@@ -56,9 +56,7 @@ void QtOVCoreAPIFramework::addDefaultSIOHandlers()
     });
 }
 
-void QtOVCoreAPIFramework::addPrintSIOHandler()
-{
-}
+void QtOVCoreAPIFramework::addPrintSIOHandler() { }
 
 void QtOVCoreAPIFramework::enableSIODebug()
 {
@@ -94,8 +92,8 @@ void QtOVCoreAPIFramework::removeSIOHandlerForEvent(const QString &event)
     sioClient->socket().off(event);
 }
 
-bool QtOVCoreAPIFramework::previewFromEvent(const QString &event, const QJsonValue &message,
-                                            QString *sid, QByteArray *data)
+bool QtOVCoreAPIFramework::previewFromEvent(const QString &event, const QJsonValue &message, QString *sid,
+                                            QByteArray *data)
 {
     const QJsonValue image = message.isObject() ? message.toObject().value(QStringLiteral("img"))
                                                 : QJsonValue(QJsonValue::Undefined);
@@ -105,9 +103,8 @@ bool QtOVCoreAPIFramework::previewFromEvent(const QString &event, const QJsonVal
     // "data:image/jpeg;base64," is 23 characters; other image types' prefixes 22.
     const int skip = text.left(20).contains(QLatin1String("jpeg")) ? 23 : 22;
     if (text.size() < skip)
-        return false;  // not even a whole prefix: nothing to show
+        return false; // not even a whole prefix: nothing to show
     *sid = event.split(QLatin1Char(':')).value(1);
     *data = text.mid(skip).toUtf8();
     return true;
 }
-

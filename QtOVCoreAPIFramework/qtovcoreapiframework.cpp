@@ -22,12 +22,12 @@ void registerMetaTypes()
         qRegisterMetaType<SharedStream>();
         qRegisterMetaType<Archive>();
         qRegisterMetaType<ArchiveInfo>();
-        qRegisterMetaType<QVector<User> >();
-        qRegisterMetaType<QVector<Company> >();
-        qRegisterMetaType<QVector<SharedWorkspace> >();
-        qRegisterMetaType<QVector<SharedStream> >();
-        qRegisterMetaType<QVector<Archive> >();
-        qRegisterMetaType<QMap<QString, QVector<CompanyShare> > >();
+        qRegisterMetaType<QVector<User>>();
+        qRegisterMetaType<QVector<Company>>();
+        qRegisterMetaType<QVector<SharedWorkspace>>();
+        qRegisterMetaType<QVector<SharedStream>>();
+        qRegisterMetaType<QVector<Archive>>();
+        qRegisterMetaType<QMap<QString, QVector<CompanyShare>>>();
         return true;
     }();
     Q_UNUSED(registered)
@@ -97,8 +97,7 @@ QUrl QtOVCoreAPIFramework::getCoreUrl(const QString &relativePath, bool withToke
     return endpointUrl(getCoreBaseURL(), relativePath, withToken);
 }
 
-QUrl QtOVCoreAPIFramework::endpointUrl(const QUrl &base, const QString &relativePath,
-                                       bool withToken) const
+QUrl QtOVCoreAPIFramework::endpointUrl(const QUrl &base, const QString &relativePath, bool withToken) const
 {
     QUrl url(base);
     // Decoded mode, so that a slug inside the relative path is percent-encoded.

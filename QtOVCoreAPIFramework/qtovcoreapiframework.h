@@ -74,8 +74,7 @@ public:
     // The text of every failure that happens below the HTTP layer.
     static QString networkFailureText();
 
-    QtOVCoreAPIFramework(std::function<QString(QString)> errorMapper,
-                         ServerEnvironment *environment);
+    QtOVCoreAPIFramework(std::function<QString(QString)> errorMapper, ServerEnvironment *environment);
     ~QtOVCoreAPIFramework() override;
 
     // Environments and URLs
@@ -116,12 +115,12 @@ public:
     void getGlobalShareSettings(const QString &companyId, const QString &serviceSlug);
     void getSharedWorkspaces(const QString &companySlug, const QString &serviceSlug);
     void getSharedStreams(const QString &companySlug);
-    void getSharedArchives(const QString &companySlug, const QString &workspaceId, int count,
-                           int offset, const QVector<QString> &sids,
-                           const QVector<QDate> &dates, const QVector<QString> &cameraIds);
+    void getSharedArchives(const QString &companySlug, const QString &workspaceId, int count, int offset,
+                           const QVector<QString> &sids, const QVector<QDate> &dates,
+                           const QVector<QString> &cameraIds);
     void getArchives(const QString &owner, int count, int offset);
-    void sendStreamView(const QString &companySlug, bool isRecord, const QString &id,
-                        int shareId, int totalBytes);
+    void sendStreamView(const QString &companySlug, bool isRecord, const QString &id, int shareId,
+                        int totalBytes);
 
     // Request engine
     void request(QNetworkAccessManager::Operation operation, RequestType type, const QUrl &url,
@@ -154,8 +153,7 @@ public:
     static bool previewFromEvent(const QString &event, const QJsonValue &message, QString *sid,
                                  QByteArray *data);
 
-    static void addQueryItems(QUrl &url, const QVector<QString> &keys,
-                              const QVector<QString> &values);
+    static void addQueryItems(QUrl &url, const QVector<QString> &keys, const QVector<QString> &values);
     static QString join(const QVector<QString> &items, const QString &separator);
     static QString getMethodName(QNetworkAccessManager::Operation operation);
     static bool isNetworkLayerError(QNetworkReply::NetworkError error);
@@ -173,7 +171,7 @@ signals:
     void myCompaniesGotten(QVector<Company>, QString error);
     void myCompanyDetailsGotten(Company, QString error);
     void myCompanyUsersGotten(QVector<User> users, QString error);
-    void companySharesGotten(QMap<QString, QVector<CompanyShare> > shares, QString error);
+    void companySharesGotten(QMap<QString, QVector<CompanyShare>> shares, QString error);
     void gotSharedWorkspaces(QVector<SharedWorkspace>, QString error);
     void gotSharedStreams(QVector<SharedStream>, QString error);
     void gotSharedArchives(QVector<Archive>, QVariantMap paging, QString error);

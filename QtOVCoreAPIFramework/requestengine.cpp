@@ -17,19 +17,17 @@
 
 #include <iterator>
 
-
 namespace {
-
 
 using Api = QtOVCoreAPIFramework;
 
 // Emits the result signal of one request type. On failure it is called with an
 // undefined response and an empty "meta", so every value it carries is the empty
 // default that parsing nothing gives.
-using ResultEmitter = void (*)(Api &api, const QJsonValue &response, const QJsonObject &meta,
-                               const QString &error);
+using ResultEmitter
+    = void (*)(Api &api, const QJsonValue &response, const QJsonObject &meta, const QString &error);
 
-template <typename Record>
+template<typename Record>
 QVector<Record> recordsOf(const QJsonValue &array)
 {
     QVector<Record> records;
@@ -84,7 +82,7 @@ const ResultEmitter resultTable[] = {
     },
     /* CompanyShares */
     [](Api &api, const QJsonValue &r, const QJsonObject &, const QString &e) {
-        QMap<QString, QVector<CompanyShare> > shares;
+        QMap<QString, QVector<CompanyShare>> shares;
         const QJsonObject byCompany = r.toObject();
         for (auto it = byCompany.begin(); it != byCompany.end(); ++it)
             shares.insert(it.key(), recordsOf<CompanyShare>(it.value()));
@@ -125,8 +123,8 @@ const ResultEmitter resultTable[] = {
         int nextPageOffset = 0;
         if (meta.contains(QStringLiteral("paging"))) {
             const QJsonValue paging = meta.value(QStringLiteral("paging"));
-            const qint64 next =
-                qint64(JsonConvert::integer(JsonConvert::member(paging, QStringLiteral("count"))))
+            const qint64 next
+                = qint64(JsonConvert::integer(JsonConvert::member(paging, QStringLiteral("count"))))
                 + JsonConvert::integer(JsonConvert::member(paging, QStringLiteral("offset")));
             const qint64 total = JsonConvert::integer(JsonConvert::member(paging, QStringLiteral("total")));
             hasNextPage = next < total;
@@ -170,16 +168,13 @@ void QtOVCoreAPIFramework::request(QNetworkAccessManager::Operation operation, R
     case QNetworkAccessManager::PostOperation:
     case QNetworkAccessManager::PutOperation:
         networkRequest.setRawHeader("Content-Type", "application/json");
-        reply = operation == QNetworkAccessManager::PostOperation
-            ? networkManager->post(networkRequest, body)
-            : networkManager->put(networkRequest, body);
+        reply = operation == QNetworkAccessManager::PostOperation ? networkManager->post(networkRequest, body)
+                                                                  : networkManager->put(networkRequest, body);
         break;
     case QNetworkAccessManager::DeleteOperation:
         reply = networkManager->deleteResource(networkRequest);
         break;
-    default:
-        reply = networkManager->get(networkRequest);
-        break;
+    default: reply = networkManager->get(networkRequest); break;
     }
     handleReply(reply, type);
 }
@@ -210,8 +205,9 @@ void QtOVCoreAPIFramework::handleReply(QNetworkReply *reply, RequestType type)
         handleError(type, networkFailureText());
         return;
     }
-    connect(reply, &QNetworkReply::finished, reply,
-            [this, reply, type] { onReplyFinished(reply, type); }, Qt::DirectConnection);
+    connect(
+        reply, &QNetworkReply::finished, reply, [this, reply, type] { onReplyFinished(reply, type); },
+        Qt::DirectConnection);
 }
 
 void QtOVCoreAPIFramework::onReplyFinished(QNetworkReply *reply, RequestType type)
@@ -237,8 +233,8 @@ void QtOVCoreAPIFramework::onReplyFinished(QNetworkReply *reply, RequestType typ
                                             LogRedaction::redactedUrl(url));
         const auto start = requestStartTimes.constFind(url.path(QUrl::FullyDecoded));
         if (start != requestStartTimes.constEnd()) {
-            const std::chrono::duration<double, std::milli> elapsed =
-                std::chrono::steady_clock::now() - start.value();
+            const std::chrono::duration<double, std::milli> elapsed
+                = std::chrono::steady_clock::now() - start.value();
             line << "-" << elapsed.count() << "ms";
         }
         if (!reason.isEmpty())
@@ -247,9 +243,10 @@ void QtOVCoreAPIFramework::onReplyFinished(QNetworkReply *reply, RequestType typ
 
     if (reply->error() != QNetworkReply::NoError) {
         // The transport's description names the request URL; the secrets in it stay out.
-        handleError(type, isNetworkLayerError(reply->error())
-                              ? networkFailureText()
-                              : LogRedaction::redactedText(reply->errorString(), contacted));
+        handleError(type,
+                    isNetworkLayerError(reply->error())
+                        ? networkFailureText()
+                        : LogRedaction::redactedText(reply->errorString(), contacted));
         return;
     }
 
@@ -281,4 +278,3 @@ void QtOVCoreAPIFramework::handleError(RequestType type, const QString &error)
     if (const ResultEmitter emitResult = emitterFor(type))
         emitResult(*this, QJsonValue(QJsonValue::Undefined), QJsonObject(), mapped);
 }
-

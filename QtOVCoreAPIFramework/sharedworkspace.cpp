@@ -11,8 +11,7 @@ WorkspaceSettings::WorkspaceSettings(const QJsonValue &json)
     , chatEnabled(flag(member(json, QStringLiteral("chatEnabled"))))
     , voiceChatEnabled(flag(member(json, QStringLiteral("voiceChatEnabled"))))
     , textChatEnabled(flag(member(json, QStringLiteral("textChatEnabled"))))
-{
-}
+{ }
 
 SharedWorkspace::SharedWorkspace(const QJsonValue &json)
     : id(text(member(json, QStringLiteral("id"))))

@@ -12,8 +12,7 @@ User::User(const QJsonValue &json)
     , firstName(text(member(json, QStringLiteral("firstName"))))
     , lastName(text(member(json, QStringLiteral("lastName"))))
     , isAdmin(flag(member(json, QStringLiteral("isAdmin"))))
-{
-}
+{ }
 
 QString User::getFullName()
 {

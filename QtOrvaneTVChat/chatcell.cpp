@@ -7,10 +7,10 @@
 
 ChatCell::ChatCell(QWidget *parent)
     : QWidget(parent)
-{
-}
+{ }
 
-void ChatCell::attachBubble(QWidget *background, QLabel *message, QLabel *time, QLayout *bubbleLayout, bool followUp)
+void ChatCell::attachBubble(QWidget *background, QLabel *message, QLabel *time, QLayout *bubbleLayout,
+                            bool followUp)
 {
     m_background = background;
     m_message = message;

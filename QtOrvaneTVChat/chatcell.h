@@ -29,7 +29,8 @@ signals:
 
 protected:
     // Called by the subclasses once their form is set up.
-    void attachBubble(QWidget *background, QLabel *message, QLabel *time, QLayout *bubbleLayout, bool followUp);
+    void attachBubble(QWidget *background, QLabel *message, QLabel *time, QLayout *bubbleLayout,
+                      bool followUp);
     void resizeEvent(QResizeEvent *event) override;
 
     QWidget *m_background = nullptr;

@@ -12,25 +12,50 @@ namespace ChatCommandLine {
 
 namespace {
 
-struct Option {
+struct Option
+{
     QStringList names;
     const char *valueName;
     const char *description;
 };
 
 const Option options[] = {
-    {{QStringLiteral("environment")}, QT_TRANSLATE_NOOP("main", "environment"), QT_TRANSLATE_NOOP("main", "Server environment")},
-    {{QStringLiteral("token"), QStringLiteral("auth-token")}, QT_TRANSLATE_NOOP("main", "token"), QT_TRANSLATE_NOOP("main", "Token for Core API.")},
-    {{QStringLiteral("stream")}, QT_TRANSLATE_NOOP("main", "stream"), QT_TRANSLATE_NOOP("main", "Core stream.")},
-    {{QStringLiteral("streamId")}, QT_TRANSLATE_NOOP("main", "streamId"), QT_TRANSLATE_NOOP("main", "Core stream id.")},
-    {{QStringLiteral("workspaceId")}, QT_TRANSLATE_NOOP("main", "workspaceId"), QT_TRANSLATE_NOOP("main", "Core workspace id.")},
-    {{QStringLiteral("workspaceName")}, QT_TRANSLATE_NOOP("main", "workspaceName"), QT_TRANSLATE_NOOP("main", "Core workspace name.")},
-    {{QStringLiteral("company")}, QT_TRANSLATE_NOOP("main", "company"), QT_TRANSLATE_NOOP("main", "Core company.")},
-    {{QStringLiteral("companyId")}, QT_TRANSLATE_NOOP("main", "company id"), QT_TRANSLATE_NOOP("main", "Core company id")},
-    {{QStringLiteral("textEnabled")}, QT_TRANSLATE_NOOP("main", "textEnabled"), QT_TRANSLATE_NOOP("main", "Text enabled")},
-    {{QStringLiteral("voiceEnabled")}, QT_TRANSLATE_NOOP("main", "voiceEnabled"), QT_TRANSLATE_NOOP("main", "Voice enabled")},
-    {{QStringLiteral("textReadonly")}, QT_TRANSLATE_NOOP("main", "textReadonly"), QT_TRANSLATE_NOOP("main", "Text read-only")},
-    {{QStringLiteral("voiceListenOnly")}, QT_TRANSLATE_NOOP("main", "voiceListenOnly"), QT_TRANSLATE_NOOP("main", "Voice listen only")},
+    {{QStringLiteral("environment")},
+     QT_TRANSLATE_NOOP("main", "environment"),
+     QT_TRANSLATE_NOOP("main", "Server environment")},
+    {{QStringLiteral("token"), QStringLiteral("auth-token")},
+     QT_TRANSLATE_NOOP("main", "token"),
+     QT_TRANSLATE_NOOP("main", "Token for Core API.")},
+    {{QStringLiteral("stream")},
+     QT_TRANSLATE_NOOP("main", "stream"),
+     QT_TRANSLATE_NOOP("main", "Core stream.")},
+    {{QStringLiteral("streamId")},
+     QT_TRANSLATE_NOOP("main", "streamId"),
+     QT_TRANSLATE_NOOP("main", "Core stream id.")},
+    {{QStringLiteral("workspaceId")},
+     QT_TRANSLATE_NOOP("main", "workspaceId"),
+     QT_TRANSLATE_NOOP("main", "Core workspace id.")},
+    {{QStringLiteral("workspaceName")},
+     QT_TRANSLATE_NOOP("main", "workspaceName"),
+     QT_TRANSLATE_NOOP("main", "Core workspace name.")},
+    {{QStringLiteral("company")},
+     QT_TRANSLATE_NOOP("main", "company"),
+     QT_TRANSLATE_NOOP("main", "Core company.")},
+    {{QStringLiteral("companyId")},
+     QT_TRANSLATE_NOOP("main", "company id"),
+     QT_TRANSLATE_NOOP("main", "Core company id")},
+    {{QStringLiteral("textEnabled")},
+     QT_TRANSLATE_NOOP("main", "textEnabled"),
+     QT_TRANSLATE_NOOP("main", "Text enabled")},
+    {{QStringLiteral("voiceEnabled")},
+     QT_TRANSLATE_NOOP("main", "voiceEnabled"),
+     QT_TRANSLATE_NOOP("main", "Voice enabled")},
+    {{QStringLiteral("textReadonly")},
+     QT_TRANSLATE_NOOP("main", "textReadonly"),
+     QT_TRANSLATE_NOOP("main", "Text read-only")},
+    {{QStringLiteral("voiceListenOnly")},
+     QT_TRANSLATE_NOOP("main", "voiceListenOnly"),
+     QT_TRANSLATE_NOOP("main", "Voice listen only")},
     {{QStringLiteral("theme")}, QT_TRANSLATE_NOOP("main", "theme"), QT_TRANSLATE_NOOP("main", "App theme.")},
 };
 
@@ -47,7 +72,8 @@ void addOptions(QCommandLineParser &parser)
     parser.addHelpOption();
     parser.addVersionOption();
     for (const Option &option : options) {
-        parser.addOption(QCommandLineOption(option.names, QCoreApplication::translate("main", option.description),
+        parser.addOption(QCommandLineOption(option.names,
+                                            QCoreApplication::translate("main", option.description),
                                             QCoreApplication::translate("main", option.valueName)));
     }
 }

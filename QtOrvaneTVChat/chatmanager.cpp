@@ -30,7 +30,7 @@ QString ChatManager::applicationId()
     return QStringLiteral("4f1c9a2e7b3d4c5e8a6f0b1d2c3e4f5a");
 }
 
-template <typename Function>
+template<typename Function>
 void ChatManager::handOver(Function &&function)
 {
     QMetaObject::invokeMethod(this, std::forward<Function>(function), Qt::QueuedConnection);
@@ -45,10 +45,14 @@ void ChatManager::initialize()
                            QStringLiteral("Could not create real-time messaging service"));
         return;
     }
-    m_service.reset(service, [](IRtmService *s) { s->release(false); delete s; });
+    m_service.reset(service, [](IRtmService *s) {
+        s->release(false);
+        delete s;
+    });
     if (m_service->initialize(applicationId(), this) != 0) {
         qDebug() << "RTM service init failure! Double-check your app id";
-        emit errorOccurred(QStringLiteral("Error starting Agora service"), QStringLiteral("Double-check the app id"));
+        emit errorOccurred(QStringLiteral("Error starting Agora service"),
+                           QStringLiteral("Double-check the app id"));
         return;
     }
     qDebug() << "Chat Manager Initialized!";
@@ -77,8 +81,10 @@ quint32 ChatManager::voiceUidFor(quint32 userId, quint32 random)
 void ChatManager::loadChats(const QString &workspaceId, const QString &userId)
 {
     m_workspaceId = workspaceId;
-    const QString requestUserId = QStringLiteral("%1|%2").arg(userId, QString::fromLatin1(QSysInfo::machineUniqueId()));
-    connect(m_coreAPIManager, &CoreAPIManager::gotAgoraAuth, this, &ChatManager::onGotAgoraAuth, Qt::UniqueConnection);
+    const QString requestUserId
+        = QStringLiteral("%1|%2").arg(userId, QString::fromLatin1(QSysInfo::machineUniqueId()));
+    connect(m_coreAPIManager, &CoreAPIManager::gotAgoraAuth, this, &ChatManager::onGotAgoraAuth,
+            Qt::UniqueConnection);
     bool ok = false;
     const uint numeric = userId.toUInt(&ok, 10);
     if (ok) {
@@ -116,10 +122,12 @@ bool ChatManager::login()
 {
     if (m_chatAuth.rtmToken.isEmpty() || m_chatAuth.userId.isEmpty()) {
         qDebug() << "No Chat Auth!";
-        emit errorOccurred(QStringLiteral("Could not login to Agora"), QStringLiteral("Missing chat auth information"));
+        emit errorOccurred(QStringLiteral("Could not login to Agora"),
+                           QStringLiteral("Missing chat auth information"));
         return false;
     }
-    const int result = m_service ? m_service->login(m_chatAuth.rtmToken, m_chatAuth.userId) : LOGIN_ERR_NOT_INITIALIZED;
+    const int result
+        = m_service ? m_service->login(m_chatAuth.rtmToken, m_chatAuth.userId) : LOGIN_ERR_NOT_INITIALIZED;
     if (result != 0) {
         qDebug() << "Agora Login Failed!" << result;
         emit errorOccurred(QStringLiteral("Agora login error"), QString());
@@ -152,12 +160,14 @@ void ChatManager::publishLocalUserAttributes()
 void ChatManager::joinTextChannel()
 {
     if (m_chatAuth.channelId.isEmpty()) {
-        emit errorOccurred(QStringLiteral("Error joining text channel"), QStringLiteral("Missing channel id"));
+        emit errorOccurred(QStringLiteral("Error joining text channel"),
+                           QStringLiteral("Missing channel id"));
         return;
     }
     IChannel *channel = m_service ? m_service->createChannel(m_chatAuth.channelId, this) : nullptr;
     if (!channel) {
-        emit errorOccurred(QStringLiteral("Error joining text channel"), QStringLiteral("Could not get channel from Agora"));
+        emit errorOccurred(QStringLiteral("Error joining text channel"),
+                           QStringLiteral("Could not get channel from Agora"));
         return;
     }
     channel->leave();
@@ -181,7 +191,8 @@ void ChatManager::refreshMembers()
 void ChatManager::sendMessage(const QString &text)
 {
     const QJsonObject json{
-        {QStringLiteral("id"), QStringLiteral("%1|%2").arg(m_chatAuth.userId).arg(QDateTime::currentMSecsSinceEpoch())},
+        {QStringLiteral("id"),
+         QStringLiteral("%1|%2").arg(m_chatAuth.userId).arg(QDateTime::currentMSecsSinceEpoch())},
         {QStringLiteral("message"), text},
         {QStringLiteral("type"), QStringLiteral("normal")},
     };
@@ -257,8 +268,8 @@ void ChatManager::onSetLocalUserAttributesResult(qint64, int errorCode)
     });
 }
 
-void ChatManager::onGetUserAttributesResult(qint64, const QString &userId, const QVector<RtmAttribute> &attributes,
-                                            int errorCode)
+void ChatManager::onGetUserAttributesResult(qint64, const QString &userId,
+                                            const QVector<RtmAttribute> &attributes, int errorCode)
 {
     handOver([this, userId, attributes, errorCode] {
         if (errorCode != 0) {

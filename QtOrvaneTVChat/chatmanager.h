@@ -23,9 +23,10 @@ class GlobalManager;
 // handed over to the thread this object lives on (the main thread) before it
 // touches the session state, so the state needs no lock and every signal is
 // emitted there.
-class ChatManager : public QObject,
-                    public orvane::rtm::IRtmServiceEventHandler,
-                    public orvane::rtm::IChannelEventHandler
+class ChatManager
+    : public QObject
+    , public orvane::rtm::IRtmServiceEventHandler
+    , public orvane::rtm::IChannelEventHandler
 {
     Q_OBJECT
 public:
@@ -83,8 +84,10 @@ private:
     void onMessageReceivedFromPeer(const QString &peerId, const orvane::rtm::IMessage *message) override;
     void onSetLocalUserAttributesResult(qint64 requestId, int errorCode) override;
     void onGetUserAttributesResult(qint64 requestId, const QString &userId,
-                                   const QVector<orvane::rtm::RtmAttribute> &attributes, int errorCode) override;
-    void onGetChannelMemberCountResult(qint64 requestId, const QVector<orvane::rtm::ChannelMemberCount> &counts,
+                                   const QVector<orvane::rtm::RtmAttribute> &attributes,
+                                   int errorCode) override;
+    void onGetChannelMemberCountResult(qint64 requestId,
+                                       const QVector<orvane::rtm::ChannelMemberCount> &counts,
                                        int errorCode) override;
     // Channel notifications (service thread).
     void onJoinSuccess() override;
@@ -96,7 +99,7 @@ private:
     void onMemberCountUpdated(int memberCount) override;
 
     // Runs on this object's thread, after the notification has returned.
-    template <typename Function>
+    template<typename Function>
     void handOver(Function &&function);
 
     void onGotAgoraAuth(const ChatAuth &auth, const QString &error);

@@ -9,7 +9,8 @@
 // The records the chat program reads from the service, by value.
 
 // The chat credentials of one user in one workspace.
-struct ChatAuth {
+struct ChatAuth
+{
     QString rtcToken;
     QString rtmToken;
     QString userId;
@@ -23,7 +24,8 @@ struct ChatAuth {
 };
 
 // The signed-in user, in the chat program's form.
-struct User {
+struct User
+{
     QString id;
     QString email;
     QString phone;
@@ -40,7 +42,8 @@ struct User {
 };
 
 // A user the workspace is shared with.
-struct SharedUser {
+struct SharedUser
+{
     QString id;
     QString email;
     QString firstName;
@@ -54,7 +57,8 @@ struct SharedUser {
 bool isPlaceholderName(QString name);
 
 // Stands in for the company shares the chat program never asks for.
-struct CompanyShare {
+struct CompanyShare
+{
     QString id;
 };
 

@@ -36,7 +36,7 @@ QColor nameColor(const QString &name)
 {
     static const QColor palette[] = {
         QColor(133, 211, 255), QColor(206, 194, 88), QColor(205, 90, 159),
-        QColor(149, 191, 59), QColor(249, 126, 37), QColor(97, 129, 242),
+        QColor(149, 191, 59),  QColor(249, 126, 37), QColor(97, 129, 242),
     };
     // The codes are added as signed 8-bit values, so accented Latin-1 letters
     // count negative; the remainder is taken as a non-negative number so that such

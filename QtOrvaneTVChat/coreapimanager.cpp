@@ -21,7 +21,8 @@ const QString connectivityText()
     return QStringLiteral("Request failed. Try checking your network connectivity");
 }
 
-struct Endpoints {
+struct Endpoints
+{
     QString identityHost;
     QString coreHost;
 };
@@ -100,7 +101,8 @@ void CoreAPIManager::getUserInfo()
 void CoreAPIManager::getChatAuth(const QString &company, const QString &workspaceId, const QString &userId,
                                  quint32 voiceStreamId)
 {
-    QUrl target = coreUrl(QStringLiteral("%1/chats/workspaces/%2/agora-tokens").arg(company, workspaceId), true);
+    QUrl target
+        = coreUrl(QStringLiteral("%1/chats/workspaces/%2/agora-tokens").arg(company, workspaceId), true);
     QUrlQuery query(target);
     query.addQueryItem(QStringLiteral("userId"), QString::fromUtf8(QUrl::toPercentEncoding(userId)));
     query.addQueryItem(QStringLiteral("voiceStreamId"), QString::number(voiceStreamId));
@@ -108,7 +110,8 @@ void CoreAPIManager::getChatAuth(const QString &company, const QString &workspac
     get(ChatCredentials, target);
 }
 
-void CoreAPIManager::sendChatStats(const QString &company, const QString &workspaceId, const QString &sessionId)
+void CoreAPIManager::sendChatStats(const QString &company, const QString &workspaceId,
+                                   const QString &sessionId)
 {
     const QJsonObject body{{QStringLiteral("sessionId"), sessionId}};
     post(ChatStatistics, coreUrl(QStringLiteral("%1/chats/workspaces/%2").arg(company, workspaceId), true),
@@ -119,7 +122,8 @@ void CoreAPIManager::getSharedUsers(const QString &shareId, const QString &servi
 {
     QUrl target = identityUrl(QStringLiteral("me/shares/get-users"), true);
     QUrlQuery query(target);
-    query.addQueryItem(QStringLiteral("service_slug"), QString::fromUtf8(QUrl::toPercentEncoding(serviceSlug)));
+    query.addQueryItem(QStringLiteral("service_slug"),
+                       QString::fromUtf8(QUrl::toPercentEncoding(serviceSlug)));
     query.addQueryItem(QStringLiteral("share_id"), QString::fromUtf8(QUrl::toPercentEncoding(shareId)));
     target.setQuery(query);
     get(SharedUsers, target);
@@ -146,8 +150,9 @@ void CoreAPIManager::watch(QNetworkReply *reply, int kind)
         handleError(kind, connectivityText());
         return;
     }
-    connect(reply, &QNetworkReply::finished, reply, [this, reply, kind] { onFinished(reply, kind); },
-            Qt::DirectConnection);
+    connect(
+        reply, &QNetworkReply::finished, reply, [this, reply, kind] { onFinished(reply, kind); },
+        Qt::DirectConnection);
 }
 
 void CoreAPIManager::onFinished(QNetworkReply *reply, int kind)
@@ -160,18 +165,22 @@ void CoreAPIManager::onFinished(QNetworkReply *reply, int kind)
     const QUrl designed = DeploymentOverride::designedUrl(reply->request());
     if (m_printRequest) {
         // The token in the query never reaches the log.
-        qInfo().noquote() << "Request:" << LogRedaction::redactedUrl(designed).replace(QLatin1String("\\"), QLatin1String("\\\\"));
+        qInfo().noquote() << "Request:"
+                          << LogRedaction::redactedUrl(designed).replace(QLatin1String("\\"),
+                                                                         QLatin1String("\\\\"));
     }
     if (reply->error() != QNetworkReply::NoError) {
-        handleError(kind, reply->error() == QNetworkReply::ConnectionRefusedError
-                              ? connectivityText()
-                              : LogRedaction::redactedText(reply->errorString(), reply->request().url()));
+        handleError(kind,
+                    reply->error() == QNetworkReply::ConnectionRefusedError
+                        ? connectivityText()
+                        : LogRedaction::redactedText(reply->errorString(), reply->request().url()));
         return;
     }
     const ServiceEnvelope envelope = ServiceEnvelope::parse(reply->readAll());
     if (m_printResponse) {
         qInfo().noquote() << QStringLiteral("Response: ")
-                + LogRedaction::redactedCompactJson(envelope.document()).replace(QLatin1String("\\"), QLatin1String("\\\\"));
+                + LogRedaction::redactedCompactJson(envelope.document())
+                      .replace(QLatin1String("\\"), QLatin1String("\\\\"));
     }
     if (envelope.isSuccess()) {
         handleSuccess(kind, envelope.response());
@@ -195,9 +204,7 @@ void CoreAPIManager::handleSuccess(int kind, const QJsonValue &response)
         emit gotUserInfo(user, QString());
         break;
     }
-    case ChatStatistics:
-        emit sentChatStats(QString());
-        break;
+    case ChatStatistics: emit sentChatStats(QString()); break;
     case SharedUsers: {
         QVector<SharedUser> users;
         for (const QJsonValue &value : response.toArray()) {
@@ -208,8 +215,7 @@ void CoreAPIManager::handleSuccess(int kind, const QJsonValue &response)
         emit gotSharedUsers(users, QString());
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 

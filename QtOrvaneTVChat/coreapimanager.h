@@ -41,7 +41,8 @@ public:
     QUrl coreUrl(const QString &relativePath, bool withToken) const;
 
     void getUserInfo();
-    void getChatAuth(const QString &company, const QString &workspaceId, const QString &userId, quint32 voiceStreamId);
+    void getChatAuth(const QString &company, const QString &workspaceId, const QString &userId,
+                     quint32 voiceStreamId);
     void sendChatStats(const QString &company, const QString &workspaceId, const QString &sessionId);
     void getSharedUsers(const QString &shareId, const QString &serviceSlug);
 

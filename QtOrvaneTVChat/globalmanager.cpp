@@ -2,5 +2,4 @@
 
 GlobalManager::GlobalManager(QObject *parent)
     : QObject(parent)
-{
-}
+{ }

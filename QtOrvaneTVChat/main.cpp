@@ -45,7 +45,8 @@ void setDumpPath(QString folder)
     const QString beside = QCoreApplication::applicationDirPath();
     if (!QFileInfo::exists(beside + QStringLiteral("/tools/orvane-crashreport"))
         && QFileInfo::exists(beside + QStringLiteral("/../tools/orvane-crashreport")))
-        zubCrashReport::setReporterPath(QDir::cleanPath(beside + QStringLiteral("/../tools/orvane-crashreport")));
+        zubCrashReport::setReporterPath(
+            QDir::cleanPath(beside + QStringLiteral("/../tools/orvane-crashreport")));
     zubCrashReport::setSignalHandler(folder, &dumpWritten);
 }
 

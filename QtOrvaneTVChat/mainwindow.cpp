@@ -45,8 +45,8 @@ void MainWindow::startCommandServer()
     QString error;
     if (!m_commandServer->listen(commandServerName(), &error)) {
         // The program runs on without a command server: links cannot reach the viewer.
-        QMessageBox::critical(this, tr("Local Fortune Server"), tr("Unable to start the server: %1.").arg(error),
-                              QMessageBox::Ok);
+        QMessageBox::critical(this, tr("Local Fortune Server"),
+                              tr("Unable to start the server: %1.").arg(error), QMessageBox::Ok);
         close();
     }
 }
@@ -71,14 +71,16 @@ QString MainWindow::versionText(const QString &resourceText)
     const QStringList parts = cleaned.split(QLatin1Char('.'));
     QString version = parts.mid(0, 3).join(QLatin1Char('.'));
     if (parts.size() > 3)
-        version += QLatin1Char(' ') + QStringLiteral("(%1)").arg(parts.at(3).simplified().remove(QLatin1Char(' ')));
+        version += QLatin1Char(' ')
+            + QStringLiteral("(%1)").arg(parts.at(3).simplified().remove(QLatin1Char(' ')));
     return version.isEmpty() ? version : QLatin1Char('v') + version;
 }
 
 QString MainWindow::mapError(const QString &error, const QString &workspaceName)
 {
     if (error.contains(QLatin1String("Workspace is not shared")))
-        return tr("The workspace %1 is not shared with you anymore. Please contact your company admin.").arg(workspaceName);
+        return tr("The workspace %1 is not shared with you anymore. Please contact your company admin.")
+            .arg(workspaceName);
     return error;
 }
 
@@ -96,28 +98,31 @@ void MainWindow::setUpSession()
         return;
     const QString workspaceName = m_globalManager->getWorkspaceName();
     m_chatManager = new ChatManager;
-    m_coreAPIManager = new CoreAPIManager(this, [workspaceName](const QString &error) {
-        return mapError(error, workspaceName);
-    });
+    m_coreAPIManager = new CoreAPIManager(
+        this, [workspaceName](const QString &error) { return mapError(error, workspaceName); });
     m_coreAPIManager->setGlobalManager(m_globalManager);
     m_chatManager->setGlobalManager(m_globalManager);
     m_chatManager->setCoreAPIManager(m_coreAPIManager);
     m_chatManager->setCompany(m_globalManager->getCompany());
 
     QFile versionFile(QStringLiteral(":/VERSION"));
-    const QString version = versionFile.open(QIODevice::ReadOnly) ? versionText(QString::fromUtf8(versionFile.readAll()))
-                                                                   : QString();
+    const QString version = versionFile.open(QIODevice::ReadOnly)
+        ? versionText(QString::fromUtf8(versionFile.readAll()))
+        : QString();
     setWindowTitle(workspaceName + QStringLiteral(" - ") + version);
     setStyleSheet(QStringLiteral("background: %1;").arg(ChatTheme::windowBackgroundColor().name()));
 
     connect(m_coreAPIManager, &CoreAPIManager::gotSharedUsers, this, &MainWindow::onSharedUsers);
     m_coreAPIManager->getSharedUsers(m_globalManager->getWorkspaceId(), QStringLiteral("otv"));
 
-    connect(m_chatManager, &ChatManager::agoraLocalUserRegistrationComplete, this, &MainWindow::onRegistrationComplete);
+    connect(m_chatManager, &ChatManager::agoraLocalUserRegistrationComplete, this,
+            &MainWindow::onRegistrationComplete);
     connect(m_chatManager, &ChatManager::errorOccurred, this, &MainWindow::recordError);
     connect(m_coreAPIManager, &CoreAPIManager::gotUserInfo, this, &MainWindow::onUserInfo);
-    connect(m_chatManager, &ChatManager::voiceMemberJoined, this, [](const QString &name) { qDebug() << name << "joined"; });
-    connect(m_chatManager, &ChatManager::voiceMemberLeft, this, [](const QString &name) { qDebug() << name << "left"; });
+    connect(m_chatManager, &ChatManager::voiceMemberJoined, this,
+            [](const QString &name) { qDebug() << name << "joined"; });
+    connect(m_chatManager, &ChatManager::voiceMemberLeft, this,
+            [](const QString &name) { qDebug() << name << "left"; });
     m_coreAPIManager->getUserInfo();
 
     m_chatManager->initialize();
@@ -189,7 +194,8 @@ void MainWindow::onTokens(const QString &error)
     qDebug() << "Got tokens!";
     connect(m_chatManager, &ChatManager::joinedAgoraTextChannel, this, &MainWindow::onTextChannelJoined,
             Qt::UniqueConnection);
-    connect(m_chatManager, &ChatManager::loginFinished, this, &MainWindow::onLoginFinished, Qt::UniqueConnection);
+    connect(m_chatManager, &ChatManager::loginFinished, this, &MainWindow::onLoginFinished,
+            Qt::UniqueConnection);
     m_chatManager->login();
 }
 
@@ -215,19 +221,22 @@ void MainWindow::onSend(const QString &text)
 {
     const bool followUp = m_chatManager->isFollowUp();
     m_chatManager->sendMessage(text);
-    ui->textChatWidget->addSelfChat(text, QDateTime::currentDateTime().toString(timeFormat()), false, followUp);
+    ui->textChatWidget->addSelfChat(text, QDateTime::currentDateTime().toString(timeFormat()), false,
+                                    followUp);
 }
 
 void MainWindow::onTextMessage(const TextMessage &message, bool isFollowUp)
 {
     const QString body = message.message;
-    const QString time = QDateTime::fromMSecsSinceEpoch(qint64(message.timestamp)).toLocalTime().toString(timeFormat());
-    ui->textChatWidget->addOtherChat(message.sender, message.displayText(), time, message.isSharedRecording(),
-                                     [this, body] {
-                                         qWarning() << body;
-                                         sendToViewer(body);
-                                     },
-                                     isFollowUp);
+    const QString time
+        = QDateTime::fromMSecsSinceEpoch(qint64(message.timestamp)).toLocalTime().toString(timeFormat());
+    ui->textChatWidget->addOtherChat(
+        message.sender, message.displayText(), time, message.isSharedRecording(),
+        [this, body] {
+            qWarning() << body;
+            sendToViewer(body);
+        },
+        isFollowUp);
 }
 
 void MainWindow::onSharedUsers(const QVector<SharedUser> &users, const QString &error)
@@ -247,14 +256,14 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 }
 
 // Slots kept for the voice pane and older callers; they do nothing by design.
-void MainWindow::sendMessageClicked() {}
-void MainWindow::joinCallClicked() {}
-void MainWindow::leaveCallClicked() {}
-void MainWindow::muteSpeakersClicked() {}
-void MainWindow::muteMicClicked() {}
-void MainWindow::changeSpeakersClicked() {}
-void MainWindow::changeMicClicked() {}
-void MainWindow::receivedMessage(QString, QString) {}
-void MainWindow::memberCountUpdated(int) {}
-void MainWindow::gotMemberAttributes() {}
-void MainWindow::voiceCallActive(bool) {}
+void MainWindow::sendMessageClicked() { }
+void MainWindow::joinCallClicked() { }
+void MainWindow::leaveCallClicked() { }
+void MainWindow::muteSpeakersClicked() { }
+void MainWindow::muteMicClicked() { }
+void MainWindow::changeSpeakersClicked() { }
+void MainWindow::changeMicClicked() { }
+void MainWindow::receivedMessage(QString, QString) { }
+void MainWindow::memberCountUpdated(int) { }
+void MainWindow::gotMemberAttributes() { }
+void MainWindow::voiceCallActive(bool) { }

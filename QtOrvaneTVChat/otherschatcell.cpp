@@ -10,9 +10,10 @@ OthersChatCell::OthersChatCell(const QString &image, const QString &name, QWidge
     ui->setupUi(this);
     const bool followUp = isFollowUpImage(image);
     attachBubble(ui->background, ui->label, ui->label_2, ui->bubbleLayout, followUp);
-    ui->background->setStyleSheet(
-        QStringLiteral("QWidget#background { border-width: %2px 21px 21px 21px;border-image: url(%1) %2 21 21 21 stretch;\n}")
-            .arg(image).arg(followUp ? 4 : 16));
+    ui->background->setStyleSheet(QStringLiteral("QWidget#background { border-width: %2px 21px 21px "
+                                                 "21px;border-image: url(%1) %2 21 21 21 stretch;\n}")
+                                      .arg(image)
+                                      .arg(followUp ? 4 : 16));
     ui->nameLabel->setTextFormat(Qt::PlainText);
     ui->nameLabel->setText(name);
     ui->initialsLabel->setTextFormat(Qt::PlainText);

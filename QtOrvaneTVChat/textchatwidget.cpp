@@ -14,8 +14,10 @@ namespace {
 QString bubbleImage(bool own, bool followUp)
 {
     if (own)
-        return followUp ? QStringLiteral(":/chat_bubble_self.png") : QStringLiteral(":/chat_bubble_self_arrow.png");
-    return followUp ? QStringLiteral(":/chat_bubble_transparent.png") : QStringLiteral(":/chat_bubble_transparent_arrow.png");
+        return followUp ? QStringLiteral(":/chat_bubble_self.png")
+                        : QStringLiteral(":/chat_bubble_self_arrow.png");
+    return followUp ? QStringLiteral(":/chat_bubble_transparent.png")
+                    : QStringLiteral(":/chat_bubble_transparent_arrow.png");
 }
 
 } // namespace
@@ -74,9 +76,8 @@ void TextChatWidget::addSelfChat(const QString &message, const QString &timestam
 
 void TextChatWidget::append(QListWidgetItem *item, ChatCell *cell)
 {
-    connect(cell, &ChatCell::onResize, this, [item](QSize size) {
-        item->setSizeHint(QSize(size.width() - 16, size.height()));
-    });
+    connect(cell, &ChatCell::onResize, this,
+            [item](QSize size) { item->setSizeHint(QSize(size.width() - 16, size.height())); });
     ui->listWidget->addItem(item);
     ui->listWidget->setItemWidget(item, cell);
     const QSize size = cellSize();

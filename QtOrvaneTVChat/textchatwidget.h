@@ -33,7 +33,8 @@ signals:
 
 public slots:
     void addOtherChat(const QString &name, const QString &message, const QString &timestamp,
-                      bool isSharedRecording = false, std::function<void()> callback = {}, bool isFollowUp = false);
+                      bool isSharedRecording = false, std::function<void()> callback = {},
+                      bool isFollowUp = false);
     void addSelfChat(const QString &message, const QString &timestamp, bool isSharedRecording = false,
                      bool isFollowUp = false);
 

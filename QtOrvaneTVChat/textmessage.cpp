@@ -17,7 +17,7 @@ TextMessage TextMessage::fromReceived(const QString &sender, const QString &text
     if (message.message.isEmpty())
         message.message = text;
     message.type = json.contains(QLatin1String("type")) ? json.value(QLatin1String("type")).toString()
-                                                         : QStringLiteral("normal");
+                                                        : QStringLiteral("normal");
     message.timestamp = serverTimestamp;
     if (message.type == QLatin1String("customURL"))
         message.customType = message.queryItem(QStringLiteral("type"));

@@ -5,14 +5,15 @@
 #include <QString>
 
 // One chat message as the panes show it.
-struct TextMessage {
+struct TextMessage
+{
     QString id;
-    QString message;            // the body; a custom URL for a shared recording
-    QString type;               // "normal" or "customURL"
-    double timestamp = 0;       // milliseconds since the epoch, from the hub
-    QString sender;             // display name of the sender
+    QString message; // the body; a custom URL for a shared recording
+    QString type; // "normal" or "customURL"
+    double timestamp = 0; // milliseconds since the epoch, from the hub
+    QString sender; // display name of the sender
     QString senderId;
-    QString customType;         // the URL's "type" item for "customURL" ("shareRecording")
+    QString customType; // the URL's "type" item for "customURL" ("shareRecording")
     bool flagOne = false;
     bool flagTwo = false;
 

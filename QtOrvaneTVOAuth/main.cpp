@@ -45,7 +45,8 @@ int main(int argc, char *argv[])
     QWebEngineView view;
 
     auto *server = new LocalMessageServer;
-    QObject::connect(server, &LocalMessageServer::connectionStored, [] { qDebug() << "Accepted connection"; });
+    QObject::connect(server, &LocalMessageServer::connectionStored,
+                     [] { qDebug() << "Accepted connection"; });
     QString error;
     if (server->listen(QStringLiteral("qtorvanetvoauth"), &error))
         qDebug() << "Started server";

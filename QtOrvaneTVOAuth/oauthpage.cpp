@@ -9,10 +9,10 @@
 
 OAuthPage::OAuthPage(QWebEngineProfile *profile, QObject *parent)
     : QWebEnginePage(profile, parent)
-{
-}
+{ }
 
-bool OAuthPage::deploymentTrusts(const QString &host, int port, const QList<QSslCertificate> &chain, QString *why)
+bool OAuthPage::deploymentTrusts(const QString &host, int port, const QList<QSslCertificate> &chain,
+                                 QString *why)
 {
     const DeploymentOverride &deployment = DeploymentOverride::instance();
     const QString key = QStringLiteral("%1:%2").arg(host.toLower()).arg(port);

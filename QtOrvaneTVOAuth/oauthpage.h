@@ -15,7 +15,8 @@ public:
     OAuthPage(QWebEngineProfile *profile, QObject *parent = nullptr);
 
     // Whether a certificate chain for the host is one the deployment vouches for.
-    static bool deploymentTrusts(const QString &host, int port, const QList<QSslCertificate> &chain, QString *why);
+    static bool deploymentTrusts(const QString &host, int port, const QList<QSslCertificate> &chain,
+                                 QString *why);
 
 protected:
     bool certificateError(const QWebEngineCertificateError &error) override;

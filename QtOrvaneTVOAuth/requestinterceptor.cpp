@@ -6,8 +6,7 @@
 
 RequestInterceptor::RequestInterceptor(QObject *parent)
     : QWebEngineUrlRequestInterceptor(parent)
-{
-}
+{ }
 
 QString RequestInterceptor::callbackHost()
 {

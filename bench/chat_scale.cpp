@@ -41,7 +41,10 @@ void figure(const char *name, double value, const char *unit)
     std::fflush(stdout);
 }
 
-struct Joined : orvane::rtm::IRtmServiceEventHandler, orvane::rtm::IChannelEventHandler {
+struct Joined
+    : orvane::rtm::IRtmServiceEventHandler
+    , orvane::rtm::IChannelEventHandler
+{
     std::atomic<bool> joined{false};
     void onJoinSuccess() override { joined = true; }
 };
@@ -51,14 +54,19 @@ struct Joined : orvane::rtm::IRtmServiceEventHandler, orvane::rtm::IChannelEvent
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    const int total = qEnvironmentVariableIntValue("BENCH_MESSAGES") > 0 ? qEnvironmentVariableIntValue("BENCH_MESSAGES") : 5000;
-    const int rate = qEnvironmentVariableIntValue("BENCH_RATE") > 0 ? qEnvironmentVariableIntValue("BENCH_RATE") : 50;
+    const int total = qEnvironmentVariableIntValue("BENCH_MESSAGES") > 0
+        ? qEnvironmentVariableIntValue("BENCH_MESSAGES")
+        : 5000;
+    const int rate
+        = qEnvironmentVariableIntValue("BENCH_RATE") > 0 ? qEnvironmentVariableIntValue("BENCH_RATE") : 50;
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
 
-    const QString annToken = ChatTestSupport::signIn(QStringLiteral("ann@orvane.test"), QStringLiteral("orvane-demo-1"));
-    const QString chloeToken = ChatTestSupport::signIn(QStringLiteral("chloe@orvane.test"), QStringLiteral("orvane-demo-3"));
-    const ChatAuth sender = ChatTestSupport::credentials(chloeToken, QStringLiteral("acme"), QStringLiteral("41"),
-                                                         QStringLiteral("u-3|bench"));
+    const QString annToken
+        = ChatTestSupport::signIn(QStringLiteral("ann@orvane.test"), QStringLiteral("orvane-demo-1"));
+    const QString chloeToken
+        = ChatTestSupport::signIn(QStringLiteral("chloe@orvane.test"), QStringLiteral("orvane-demo-3"));
+    const ChatAuth sender = ChatTestSupport::credentials(chloeToken, QStringLiteral("acme"),
+                                                         QStringLiteral("41"), QStringLiteral("u-3|bench"));
     if (annToken.isEmpty() || sender.rtmToken.isEmpty()) {
         std::fprintf(stderr, "cannot sign in to the deployment\n");
         return 1;
@@ -85,7 +93,8 @@ int main(int argc, char *argv[])
     // Wait until the window is in the channel too (it names the sender once it is).
     QElapsedTimer waited;
     waited.start();
-    while (!(listener.joined && window.chatManager() && window.chatManager()->userNames().contains(sender.userId))) {
+    while (!(listener.joined && window.chatManager()
+             && window.chatManager()->userNames().contains(sender.userId))) {
         if (waited.elapsed() > 30000) {
             std::fprintf(stderr, "the window did not join the channel\n");
             return 1;
@@ -98,10 +107,14 @@ int main(int argc, char *argv[])
         for (int i = 0; i < total; ++i) {
             std::this_thread::sleep_until(start + std::chrono::microseconds(1000000LL * i / rate));
             orvane::rtm::IMessage *message = service->createMessage();
-            message->setText(QString::fromUtf8(QJsonDocument(QJsonObject{
-                {QStringLiteral("id"), QStringLiteral("u-3|%1").arg(i)},
-                {QStringLiteral("message"), QStringLiteral("Message %1 from the field, with a few words to wrap").arg(i)},
-                {QStringLiteral("type"), QStringLiteral("normal")}}).toJson(QJsonDocument::Compact)));
+            message->setText(QString::fromUtf8(
+                QJsonDocument(
+                    QJsonObject{
+                        {QStringLiteral("id"), QStringLiteral("u-3|%1").arg(i)},
+                        {QStringLiteral("message"),
+                         QStringLiteral("Message %1 from the field, with a few words to wrap").arg(i)},
+                        {QStringLiteral("type"), QStringLiteral("normal")}})
+                    .toJson(QJsonDocument::Compact)));
             channel->sendMessage(message, orvane::rtm::SendMessageOptions());
             message->release();
         }
@@ -122,9 +135,8 @@ int main(int argc, char *argv[])
     tick.start();
     QTimer probe;
     probe.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        worstLateness = qMax(worstLateness, double(tick.restart()) - 10.0);
-    });
+    QObject::connect(&probe, &QTimer::timeout,
+                     [&] { worstLateness = qMax(worstLateness, double(tick.restart()) - 10.0); });
     probe.start(10);
 
     QElapsedTimer elapsed;

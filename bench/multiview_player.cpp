@@ -54,8 +54,10 @@ int main(int argc, char *argv[])
     OrvaneAV::prepareApplication();
     QApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addOption({QStringLiteral("warmup"), QStringLiteral("seconds before measuring"), QStringLiteral("s"), QStringLiteral("5")});
-    parser.addOption({QStringLiteral("seconds"), QStringLiteral("seconds measured"), QStringLiteral("s"), QStringLiteral("20")});
+    parser.addOption({QStringLiteral("warmup"), QStringLiteral("seconds before measuring"),
+                      QStringLiteral("s"), QStringLiteral("5")});
+    parser.addOption({QStringLiteral("seconds"), QStringLiteral("seconds measured"), QStringLiteral("s"),
+                      QStringLiteral("20")});
     parser.addPositionalArgument(QStringLiteral("url"), QStringLiteral("live addresses, up to four"));
     parser.process(app);
     const QStringList urls = parser.positionalArguments().mid(0, 4);
@@ -111,7 +113,8 @@ int main(int argc, char *argv[])
     for (int i = 0; i < urls.size(); ++i) {
         DashboardPlayerWidget *tile = window.slotTile(i);
         AVPlayer *player = tile->currentPlayer();
-        QObject::connect(player, &AVPlayer::firstFrameRendered, [&, i] { firstFrameMs[i] = clock.elapsed(); });
+        QObject::connect(player, &AVPlayer::firstFrameRendered,
+                         [&, i] { firstFrameMs[i] = clock.elapsed(); });
         QObject::connect(player, &AVPlayer::error, [url = urls[i]](const AVError &e) {
             std::fprintf(stderr, "error on %s: %s\n", qPrintable(url), qPrintable(e.string()));
         });
@@ -141,7 +144,8 @@ int main(int argc, char *argv[])
         const QJsonObject result{
             {QStringLiteral("cpu_seconds"), cpu},
             // What reading mpv's events cost the GUI thread, all four players together.
-            {QStringLiteral("event_drain_seconds"), double(AVPlayer::eventDrainNanoseconds() - drainAtStart) / 1e9},
+            {QStringLiteral("event_drain_seconds"),
+             double(AVPlayer::eventDrainNanoseconds() - drainAtStart) / 1e9},
             {QStringLiteral("displayed_frames"), shown},
             {QStringLiteral("dropped_frames"), dropped},
             {QStringLiteral("drawn_frames"), drawn},

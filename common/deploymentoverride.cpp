@@ -11,8 +11,8 @@
 namespace {
 
 // Where a prepared request keeps the URL it was made for.
-const QNetworkRequest::Attribute designedUrlAttribute =
-    QNetworkRequest::Attribute(QNetworkRequest::User + 17);
+const QNetworkRequest::Attribute designedUrlAttribute
+    = QNetworkRequest::Attribute(QNetworkRequest::User + 17);
 
 int defaultPort(const QUrl &url)
 {

@@ -50,7 +50,7 @@ public:
 private:
     bool m_active = false;
     QString m_errorText;
-    QHash<QString, QString> m_routes;  // "host:port" -> "host:port"
+    QHash<QString, QString> m_routes; // "host:port" -> "host:port"
     QList<QSslCertificate> m_caCertificates;
     QStringList m_caFiles;
     QJsonObject m_oauthProviders;

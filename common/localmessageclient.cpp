@@ -10,10 +10,12 @@ namespace {
 constexpr int retryMs = 500;
 }
 
-LocalMessageClient::LocalMessageClient(const QString &serverName, std::function<bool()> keepTrying, QObject *parent)
-    : QObject(parent), m_serverName(serverName), m_keepTrying(std::move(keepTrying))
-{
-}
+LocalMessageClient::LocalMessageClient(const QString &serverName, std::function<bool()> keepTrying,
+                                       QObject *parent)
+    : QObject(parent)
+    , m_serverName(serverName)
+    , m_keepTrying(std::move(keepTrying))
+{ }
 
 void LocalMessageClient::abort()
 {

@@ -20,7 +20,8 @@ class LocalMessageClient : public QObject
     Q_OBJECT
 
 public:
-    LocalMessageClient(const QString &serverName, std::function<bool()> keepTrying, QObject *parent = nullptr);
+    LocalMessageClient(const QString &serverName, std::function<bool()> keepTrying,
+                       QObject *parent = nullptr);
 
     // (Re)connects from scratch.
     void connectToServer();

@@ -8,8 +8,7 @@
 
 LocalMessageServer::LocalMessageServer(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 bool LocalMessageServer::listen(const QString &name, QString *error)
 {

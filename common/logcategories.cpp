@@ -12,15 +12,13 @@ namespace LogCategories {
 
 QString prefix(const char *categoryName)
 {
-    static const struct {
+    static const struct
+    {
         const char *category;
         const char *prefix;
     } prefixes[] = {
-        {"orvane.player", "Player: "},
-        {"orvane.video", "Video: "},
-        {"orvane.socketio", "SIO "},
-        {"orvane.realtime", "Realtime: "},
-        {"orvane.voice", "Voice: "},
+        {"orvane.player", "Player: "},     {"orvane.video", "Video: "}, {"orvane.socketio", "SIO "},
+        {"orvane.realtime", "Realtime: "}, {"orvane.voice", "Voice: "},
     };
     if (!categoryName)
         return QString();

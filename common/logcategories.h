@@ -15,11 +15,11 @@
 #pragma clang diagnostic ignored "-Wgnu-zero-variadic-macro-arguments"
 #endif
 
-Q_DECLARE_LOGGING_CATEGORY(lcPlayer)    // orvane.player: the player layer over mpv
-Q_DECLARE_LOGGING_CATEGORY(lcVideo)     // orvane.video: how video is drawn
-Q_DECLARE_LOGGING_CATEGORY(lcSocketIo)  // orvane.socketio: our Socket.IO client, when its debug switch is on
-Q_DECLARE_LOGGING_CATEGORY(lcRealtime)  // orvane.realtime: the chat's messaging layer (info and up by default)
-Q_DECLARE_LOGGING_CATEGORY(lcVoice)     // orvane.voice: the chat's voice layer (info and up by default)
+Q_DECLARE_LOGGING_CATEGORY(lcPlayer) // orvane.player: the player layer over mpv
+Q_DECLARE_LOGGING_CATEGORY(lcVideo) // orvane.video: how video is drawn
+Q_DECLARE_LOGGING_CATEGORY(lcSocketIo) // orvane.socketio: our Socket.IO client, when its debug switch is on
+Q_DECLARE_LOGGING_CATEGORY(lcRealtime) // orvane.realtime: the chat's messaging layer (info and up by default)
+Q_DECLARE_LOGGING_CATEGORY(lcVoice) // orvane.voice: the chat's voice layer (info and up by default)
 
 namespace LogCategories {
 

@@ -17,9 +17,8 @@ QString mask()
 bool isSecretKey(const QString &name)
 {
     static const QSet<QString> secrets = {
-        QStringLiteral("auth_token"), QStringLiteral("token"),
-        QStringLiteral("password"),   QStringLiteral("code"),
-        QStringLiteral("passphrase"), QStringLiteral("access_token"),
+        QStringLiteral("auth_token"),    QStringLiteral("token"),      QStringLiteral("password"),
+        QStringLiteral("code"),          QStringLiteral("passphrase"), QStringLiteral("access_token"),
         QStringLiteral("refresh_token"),
     };
     return secrets.contains(name.toLower());
@@ -55,7 +54,7 @@ QString redactedAddressText(const QString &text)
     while (it.hasNext()) {
         const QRegularExpressionMatch match = it.next();
         if (match.capturedStart() < last)
-            continue;  // inside a value already masked
+            continue; // inside a value already masked
         if (!isSecretKey(QUrl::fromPercentEncoding(match.captured(2).toUtf8())))
             continue;
         const int valueStart = match.capturedEnd();
@@ -76,8 +75,7 @@ QString redactedText(const QString &text, const QUrl &url)
     if (!url.hasQuery())
         return result;
     const QString redacted = redactedUrl(url);
-    for (const QString &form : {url.toString(), url.toString(QUrl::FullyEncoded),
-                                url.toDisplayString()}) {
+    for (const QString &form : {url.toString(), url.toString(QUrl::FullyEncoded), url.toDisplayString()}) {
         if (!form.isEmpty())
             result.replace(form, redacted);
     }
@@ -123,11 +121,11 @@ QString redactedCompactJson(const QJsonDocument &document)
         return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
     }
     if (document.isObject())
-        return QString::fromUtf8(QJsonDocument(redactedJson(document.object()).toObject())
-                                     .toJson(QJsonDocument::Compact));
+        return QString::fromUtf8(
+            QJsonDocument(redactedJson(document.object()).toObject()).toJson(QJsonDocument::Compact));
     if (document.isArray())
-        return QString::fromUtf8(QJsonDocument(redactedJson(document.array()).toArray())
-                                     .toJson(QJsonDocument::Compact));
+        return QString::fromUtf8(
+            QJsonDocument(redactedJson(document.array()).toArray()).toJson(QJsonDocument::Compact));
     return QString::fromUtf8(document.toJson(QJsonDocument::Compact));
 }
 

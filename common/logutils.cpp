@@ -20,7 +20,8 @@ namespace {
 // a null handler makes Qt's default one current and hands back the previous one.
 const QtMessageHandler defaultHandler = qInstallMessageHandler(nullptr);
 
-struct State {
+struct State
+{
     Configuration configuration = Configuration::viewer();
     QString folder;
     QString fileName;
@@ -64,8 +65,8 @@ QString letter(QtMsgType type)
 void pruneFolder(const QString &path, int keep)
 {
     QDir folder(path);
-    const QFileInfoList files = folder.entryInfoList(
-        QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::Time | QDir::Reversed);
+    const QFileInfoList files
+        = folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::Time | QDir::Reversed);
     for (int i = 0; i < files.size() - keep; ++i)
         QFile::remove(files.at(i).absoluteFilePath());
 }
@@ -129,8 +130,9 @@ void initLogFileName()
     QMutexLocker lock(&handlerMutex());
     const QDateTime now = QDateTime::currentDateTime();
     const QString folder = logFolderName();
-    state().fileName = folder + QStringLiteral("/Log_%1__%2.log")
-        .arg(now.toString(QStringLiteral("yyyy_MM_dd")), now.toString(QStringLiteral("hh_mm_ss_zzz")));
+    state().fileName = folder
+        + QStringLiteral("/Log_%1__%2.log")
+              .arg(now.toString(QStringLiteral("yyyy_MM_dd")), now.toString(QStringLiteral("hh_mm_ss_zzz")));
 }
 
 void deleteOldLogs()
@@ -180,8 +182,8 @@ void messageHandler(QtMsgType type, const QMessageLogContext &context, const QSt
         const QString sourceFile = context.file ? QString::fromUtf8(context.file) : QString();
         const bool clientDataDump = sourceFile.contains(QLatin1String("QtOVCoreAPIFramework"))
             && message.contains(QLatin1String("Data type:"));
-        const bool formatting = current.configuration.dropFormatting
-            && message.startsWith(QLatin1String("Formatting"));
+        const bool formatting
+            = current.configuration.dropFormatting && message.startsWith(QLatin1String("Formatting"));
         if (clientDataDump || formatting)
             return;
 

@@ -12,12 +12,13 @@
 namespace LogUtils {
 
 // What differs between the programs.
-struct Configuration {
-    QString folderName;          // appended to the data location, for example "/Orvane TV"
-    bool dropFormatting = true;  // drop messages that start with "Formatting"
+struct Configuration
+{
+    QString folderName; // appended to the data location, for example "/Orvane TV"
+    bool dropFormatting = true; // drop messages that start with "Formatting"
     bool pruneCrashFolder = true;
-    int keepFiles = 5;           // files kept by pruning, in each folder
-    QString baseFolder;          // the data location; empty: the user's application data
+    int keepFiles = 5; // files kept by pruning, in each folder
+    QString baseFolder; // the data location; empty: the user's application data
 
     static Configuration viewer();
     static Configuration chat();

@@ -16,9 +16,9 @@ class ServiceEnvelope
 {
 public:
     enum class Outcome {
-        Success,       // "meta"."status" is exactly "ok"
-        ServiceError,  // "meta"."status" is exactly "error"
-        InvalidStatus  // anything else, including a body that is not an envelope
+        Success, // "meta"."status" is exactly "ok"
+        ServiceError, // "meta"."status" is exactly "error"
+        InvalidStatus // anything else, including a body that is not an envelope
     };
 
     static ServiceEnvelope parse(const QByteArray &body);

@@ -263,10 +263,8 @@ void onFatalSignal(int signal, siginfo_t *info, void *context)
 const char *exceptionName(int signal, int code, bool nearStackPointer)
 {
     switch (signal) {
-    case SIGSEGV:
-        return nearStackPointer ? "EXCEPTION_STACK_OVERFLOW" : "EXCEPTION_ACCESS_VIOLATION";
-    case SIGBUS:
-        return code == BUS_ADRALN ? "EXCEPTION_DATATYPE_MISALIGNMENT" : "EXCEPTION_IN_PAGE_ERROR";
+    case SIGSEGV: return nearStackPointer ? "EXCEPTION_STACK_OVERFLOW" : "EXCEPTION_ACCESS_VIOLATION";
+    case SIGBUS: return code == BUS_ADRALN ? "EXCEPTION_DATATYPE_MISALIGNMENT" : "EXCEPTION_IN_PAGE_ERROR";
     case SIGFPE:
         switch (code) {
         case FPE_INTDIV: return "EXCEPTION_INT_DIVIDE_BY_ZERO";
@@ -282,8 +280,7 @@ const char *exceptionName(int signal, int code, bool nearStackPointer)
     case SIGILL:
         return code == ILL_PRVOPC || code == ILL_PRVREG ? "EXCEPTION_PRIV_INSTRUCTION"
                                                         : "EXCEPTION_ILLEGAL_INSTRUCTION";
-    case SIGTRAP:
-        return code == TRAP_TRACE ? "EXCEPTION_SINGLE_STEP" : "EXCEPTION_BREAKPOINT";
+    case SIGTRAP: return code == TRAP_TRACE ? "EXCEPTION_SINGLE_STEP" : "EXCEPTION_BREAKPOINT";
     default:
         // abort() and the like have no processor exception behind them.
         return "Unrecognized Exception";
@@ -301,10 +298,11 @@ void setSignalHandler(const QString &crashFolder, logWrittenCallback callback)
     copyText(sApplication, sizeof(sApplication), application);
     copyText(sVersion, sizeof(sVersion), QCoreApplication::applicationVersion());
     copyText(sProgram, sizeof(sProgram), QCoreApplication::applicationFilePath());
-    copyText(sCrashFolder, sizeof(sCrashFolder), crashFolder.isEmpty()
-        ? QStringLiteral("%1/%2 Crash Logs")
-              .arg(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation), application)
-        : crashFolder);
+    copyText(sCrashFolder, sizeof(sCrashFolder),
+             crashFolder.isEmpty()
+                 ? QStringLiteral("%1/%2 Crash Logs")
+                       .arg(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation), application)
+                 : crashFolder);
     if (sReporter[0] == '\0') {
         const QString beside = QCoreApplication::applicationDirPath();
         setReporterPath(QFileInfo::exists(beside + "/tools/orvane-crashreport")
@@ -325,7 +323,8 @@ void setSignalHandler(const QString &crashFolder, logWrittenCallback callback)
     stack.ss_size = alternateStackSize;
     sigaltstack(&stack, nullptr);
 
-    struct sigaction action{};
+    struct sigaction action
+    { };
     action.sa_sigaction = onFatalSignal;
     action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigemptyset(&action.sa_mask);
@@ -377,22 +376,33 @@ void showMessageWithoutReporter(const char *logPath, bool written)
     end = body + sizeof(body);
     char *cursor = appendText(body, end, "Sorry, ");
     cursor = appendText(cursor, end, sApplication);
-    cursor = appendText(cursor, end, written ? " has crashed. A log file was written to:\n\n"
-                                             : " has crashed and we could not write a log file to:\n\n");
+    cursor = appendText(cursor, end,
+                        written ? " has crashed. A log file was written to:\n\n"
+                                : " has crashed and we could not write a log file to:\n\n");
     cursor = appendText(cursor, end, logPath);
-    appendText(cursor, end, written ? "\n\nPlease email this to support@orvane.tv."
-                                    : "\n\nPlease contact support@orvane.tv.");
+    appendText(cursor, end,
+               written ? "\n\nPlease email this to support@orvane.tv."
+                       : "\n\nPlease contact support@orvane.tv.");
     appendText(appendText(zenityTitle, zenityTitle + sizeof(zenityTitle), "--title="),
                zenityTitle + sizeof(zenityTitle), title);
-    appendText(appendText(zenityText, zenityText + sizeof(zenityText), "--text="), zenityText + sizeof(zenityText), body);
+    appendText(appendText(zenityText, zenityText + sizeof(zenityText), "--text="),
+               zenityText + sizeof(zenityText), body);
     end = plain + sizeof(plain);
     appendText(appendText(appendText(plain, end, title), end, "\n"), end, body);
 
-    char *zenity[] = {const_cast<char *>("zenity"), const_cast<char *>("--error"), const_cast<char *>("--no-markup"),
-                      zenityTitle, zenityText, nullptr};
+    char *zenity[] = {const_cast<char *>("zenity"),
+                      const_cast<char *>("--error"),
+                      const_cast<char *>("--no-markup"),
+                      zenityTitle,
+                      zenityText,
+                      nullptr};
     runFromPath("zenity", zenity);
-    char *kdialog[] = {const_cast<char *>("kdialog"), const_cast<char *>("--title"), title,
-                       const_cast<char *>("--error"), body, nullptr};
+    char *kdialog[] = {const_cast<char *>("kdialog"),
+                       const_cast<char *>("--title"),
+                       title,
+                       const_cast<char *>("--error"),
+                       body,
+                       nullptr};
     runFromPath("kdialog", kdialog);
     char *xmessage[] = {const_cast<char *>("xmessage"), const_cast<char *>("-center"), plain, nullptr};
     runFromPath("xmessage", xmessage);
@@ -404,9 +414,12 @@ void showCrashMessage(const char *logPath, bool written)
 {
     // Not waited for: the message stays up after this process has ended, and the
     // system reaps it then.
-    char *arguments[] = {sReporter, const_cast<char *>("--show-message"),
+    char *arguments[] = {sReporter,
+                         const_cast<char *>("--show-message"),
                          const_cast<char *>(written ? "written" : "not-written"),
-                         const_cast<char *>(logPath), sApplication, nullptr};
+                         const_cast<char *>(logPath),
+                         sApplication,
+                         nullptr};
     if (spawnProcess() == 0) {
         execve(sReporter, arguments, environ);
         // The reporter is missing or cannot run: the message must still be seen.

@@ -7,9 +7,9 @@
 namespace OrvaneAV {
 
 AudioOutput::AudioOutput(mpv_handle *mpv, QObject *parent)
-    : QObject(parent), m_mpv(mpv)
-{
-}
+    : QObject(parent)
+    , m_mpv(mpv)
+{ }
 
 void AudioOutput::setVolume(double volume)
 {

@@ -5,9 +5,9 @@
 namespace OrvaneAV {
 
 AVError::AVError(ErrorCode code, const QString &detail)
-    : m_code(code), m_detail(detail)
-{
-}
+    : m_code(code)
+    , m_detail(detail)
+{ }
 
 QString AVError::string() const
 {
@@ -15,9 +15,13 @@ QString AVError::string() const
     switch (m_code) {
     case NoError: return QString();
     case NetworkError: summary = QCoreApplication::translate("AVError", "Network error"); break;
-    case OpenTimedout: summary = QCoreApplication::translate("AVError", "Opening the stream timed out"); break;
+    case OpenTimedout:
+        summary = QCoreApplication::translate("AVError", "Opening the stream timed out");
+        break;
     case OpenError: summary = QCoreApplication::translate("AVError", "The media could not be opened"); break;
-    case FormatError: summary = QCoreApplication::translate("AVError", "The media format is not supported"); break;
+    case FormatError:
+        summary = QCoreApplication::translate("AVError", "The media format is not supported");
+        break;
     case ReadError: summary = QCoreApplication::translate("AVError", "The media could not be read"); break;
     case UnknownError: summary = QCoreApplication::translate("AVError", "Playback failed"); break;
     }

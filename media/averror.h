@@ -12,11 +12,11 @@ class AVError
 public:
     enum ErrorCode {
         NoError = 0,
-        NetworkError = 1,   // refused, reset, host not found, stream lost
-        OpenTimedout = 2,   // nothing arrived in time while opening
-        OpenError = 3,      // the address or file cannot be opened
-        FormatError = 4,    // opened, but not a playable stream
-        ReadError = 5,      // a local file failed while playing
+        NetworkError = 1, // refused, reset, host not found, stream lost
+        OpenTimedout = 2, // nothing arrived in time while opening
+        OpenError = 3, // the address or file cannot be opened
+        FormatError = 4, // opened, but not a playable stream
+        ReadError = 5, // a local file failed while playing
         UnknownError = 6,
     };
 

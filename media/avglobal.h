@@ -13,15 +13,15 @@ enum ColorSpace {
     ColorSpace_BT709 = 4,
     ColorSpace_XYZ = 5,
     ColorSpace_BT2020 = 6, // SDR, BT.2020 primaries, BT.1886 transfer
-    ColorSpace_D3_PQ = 7,  // HDR, P3-D65 primaries, PQ transfer
-    ColorSpace_PQ = 8,     // HDR, BT.2020 primaries, PQ transfer
-    ColorSpace_HLG = 9,    // HDR, BT.2020 primaries, HLG transfer
+    ColorSpace_D3_PQ = 7, // HDR, P3-D65 primaries, PQ transfer
+    ColorSpace_PQ = 8, // HDR, BT.2020 primaries, PQ transfer
+    ColorSpace_HLG = 9, // HDR, BT.2020 primaries, HLG transfer
 };
 
 enum ColorRange {
     ColorRange_Unknown = 0, // as the stream signals it
     ColorRange_Limited = 1, // 16-235 (video levels)
-    ColorRange_Full = 2,    // 0-255 (PC levels)
+    ColorRange_Full = 2, // 0-255 (PC levels)
 };
 
 // How the buffer value is counted; only time is honoured (milliseconds of delay).

@@ -32,7 +32,8 @@ const qint64 maxSrtLatencyMs = 2147483;
 
 // The answers asked for when a file has loaded. mpv gives each answer back one
 // number; it carries the load the question belongs to and what was asked.
-struct StartAnswer {
+struct StartAnswer
+{
     enum Kind : uint64_t { Duration = 1, Seekable = 2 };
     static constexpr uint64_t kinds = 4;
     static uint64_t id(uint64_t generation, Kind kind) { return generation * kinds + kind; }
@@ -50,9 +51,9 @@ QString schemeOf(const QString &url)
 bool isLiveAddress(const QString &url)
 {
     const QString scheme = schemeOf(url);
-    return scheme == QLatin1String("srt") || scheme == QLatin1String("tcp")
-        || scheme == QLatin1String("udp") || scheme == QLatin1String("rtp")
-        || scheme == QLatin1String("rtmp") || scheme == QLatin1String("rtsp");
+    return scheme == QLatin1String("srt") || scheme == QLatin1String("tcp") || scheme == QLatin1String("udp")
+        || scheme == QLatin1String("rtp") || scheme == QLatin1String("rtmp")
+        || scheme == QLatin1String("rtsp");
 }
 
 bool isHttpAddress(const QString &url)
@@ -70,7 +71,8 @@ bool isNetworkAddress(const QString &url)
 
 // A property value as mpv reports it (changes and answers alike); what is
 // missing or of another format reads as 0, false or empty.
-struct MpvValue {
+struct MpvValue
+{
     explicit MpvValue(const mpv_event_property *property, bool answered = true)
     {
         if (!answered || !property || property->format == MPV_FORMAT_NONE || !property->data)
@@ -103,7 +105,8 @@ void setOption(mpv_handle *mpv, const char *name, const char *value)
 }
 
 // A string map for mpv's per-file options; the strings live in `storage`.
-struct NodeMap {
+struct NodeMap
+{
     QList<QByteArray> storage;
     QVector<char *> keys;
     QVector<mpv_node> values;
@@ -121,7 +124,8 @@ struct NodeMap {
 
 } // namespace
 
-struct AVPlayer::ObservedProperty {
+struct AVPlayer::ObservedProperty
+{
     const char *name;
     mpv_format format;
     void (*apply)(AVPlayer &player, const MpvValue &value);
@@ -181,22 +185,32 @@ AVPlayer::AVPlayer(QObject *parent)
     m_frames = new VideoFrameSource(m_mpv);
     // Loads wait for drawing to be set up; without it (no usable OpenGL) sound
     // still plays.
-    connect(m_frames, &VideoFrameSource::setUp, this, [this](bool ok) {
-        m_drawingSettled = true;
-        m_canDraw = ok;
-        loadPending();
-    }, Qt::QueuedConnection);
-    connect(m_frames, &VideoFrameSource::firstFrameDrawn, this, [this] {
-        if (m_state != StoppedState)
-            emit firstFrameRendered();
-    }, Qt::QueuedConnection);
+    connect(
+        m_frames, &VideoFrameSource::setUp, this,
+        [this](bool ok) {
+            m_drawingSettled = true;
+            m_canDraw = ok;
+            loadPending();
+        },
+        Qt::QueuedConnection);
+    connect(
+        m_frames, &VideoFrameSource::firstFrameDrawn, this,
+        [this] {
+            if (m_state != StoppedState)
+                emit firstFrameRendered();
+        },
+        Qt::QueuedConnection);
 
     // mpv wakes us from its own threads; the events are read on ours.
-    mpv_set_wakeup_callback(m_mpv, [](void *context) {
-        auto *self = static_cast<AVPlayer *>(context);
-        if (!self->m_wakeupQueued.exchange(true))
-            QMetaObject::invokeMethod(self, [self] { self->drainEvents(); }, Qt::QueuedConnection);
-    }, this);
+    mpv_set_wakeup_callback(
+        m_mpv,
+        [](void *context) {
+            auto *self = static_cast<AVPlayer *>(context);
+            if (!self->m_wakeupQueued.exchange(true))
+                QMetaObject::invokeMethod(
+                    self, [self] { self->drainEvents(); }, Qt::QueuedConnection);
+        },
+        this);
 }
 
 AVPlayer::~AVPlayer()
@@ -397,14 +411,26 @@ void AVPlayer::setVideoDecoderPriority(const QStringList &names)
     QByteArray hwdec = "no";
     for (const QString &name : names) {
 #if defined(Q_OS_WIN)
-        if (name == QLatin1String("D3D11")) { hwdec = "d3d11va"; break; }
-        if (name == QLatin1String("DXVA")) { hwdec = "dxva2-copy"; break; }
+        if (name == QLatin1String("D3D11")) {
+            hwdec = "d3d11va";
+            break;
+        }
+        if (name == QLatin1String("DXVA")) {
+            hwdec = "dxva2-copy";
+            break;
+        }
 #elif defined(Q_OS_MACOS)
-        if (name == QLatin1String("VideoToolbox")) { hwdec = "videotoolbox"; break; }
+        if (name == QLatin1String("VideoToolbox")) {
+            hwdec = "videotoolbox";
+            break;
+        }
 #else
         // Frames are copied back, as the drawing thread's context may not be
         // able to import hardware surfaces.
-        if (name == QLatin1String("VAAPI")) { hwdec = "vaapi-copy"; break; }
+        if (name == QLatin1String("VAAPI")) {
+            hwdec = "vaapi-copy";
+            break;
+        }
 #endif
         if (name == QLatin1String("FFmpeg"))
             break;
@@ -545,7 +571,8 @@ QString AVPlayer::colorFilter(ColorSpace space, ColorRange range)
 {
     // mpv's format filter overrides what the stream signals; the renderer then
     // converts with these and maps HDR transfers to the SDR display.
-    struct Conversion {
+    struct Conversion
+    {
         const char *matrix;
         const char *primaries;
         const char *gamma;
@@ -598,9 +625,17 @@ AVError AVPlayer::classifyFailure(const QString &url, bool opened, bool endOfStr
         return QString();
     };
     static const char *const networkSigns[] = {
-        "connection refused", "connection reset", "network is unreachable", "no route to host",
-        "failed to resolve", "name or service not known", "temporary failure in name resolution",
-        "host is unreachable", "broken pipe", "connection setup failure", "connection lost",
+        "connection refused",
+        "connection reset",
+        "network is unreachable",
+        "no route to host",
+        "failed to resolve",
+        "name or service not known",
+        "temporary failure in name resolution",
+        "host is unreachable",
+        "broken pipe",
+        "connection setup failure",
+        "connection lost",
     };
     for (const char *sign : networkSigns) {
         const QString line = lineWith(sign);
@@ -672,18 +707,26 @@ const std::vector<AVPlayer::ObservedProperty> &AVPlayer::observedProperties()
 {
     static const std::vector<ObservedProperty> table = {
         {"time-pos", MPV_FORMAT_DOUBLE, [](AVPlayer &p, const MpvValue &v) { p.applyPosition(v); }},
-        {"duration", MPV_FORMAT_DOUBLE, [](AVPlayer &p, const MpvValue &v) { p.m_duration = v.milliseconds(); }},
+        {"duration", MPV_FORMAT_DOUBLE,
+         [](AVPlayer &p, const MpvValue &v) { p.m_duration = v.milliseconds(); }},
         {"seekable", MPV_FORMAT_FLAG, [](AVPlayer &p, const MpvValue &v) { p.m_seekable = v.flag; }},
-        {"video-bitrate", MPV_FORMAT_DOUBLE, [](AVPlayer &p, const MpvValue &v) { p.m_videoBitrate = v.number; }},
-        {"audio-bitrate", MPV_FORMAT_DOUBLE, [](AVPlayer &p, const MpvValue &v) { p.m_audioBitrate = v.number; }},
-        {"container-fps", MPV_FORMAT_DOUBLE, [](AVPlayer &p, const MpvValue &v) { p.m_frameRate = v.number; }},
-        {"decoder-frame-drop-count", MPV_FORMAT_INT64, [](AVPlayer &p, const MpvValue &v) { p.m_droppedByDecoder = v.integer; }},
-        {"frame-drop-count", MPV_FORMAT_INT64, [](AVPlayer &p, const MpvValue &v) { p.m_droppedByOutput = v.integer; }},
+        {"video-bitrate", MPV_FORMAT_DOUBLE,
+         [](AVPlayer &p, const MpvValue &v) { p.m_videoBitrate = v.number; }},
+        {"audio-bitrate", MPV_FORMAT_DOUBLE,
+         [](AVPlayer &p, const MpvValue &v) { p.m_audioBitrate = v.number; }},
+        {"container-fps", MPV_FORMAT_DOUBLE,
+         [](AVPlayer &p, const MpvValue &v) { p.m_frameRate = v.number; }},
+        {"decoder-frame-drop-count", MPV_FORMAT_INT64,
+         [](AVPlayer &p, const MpvValue &v) { p.m_droppedByDecoder = v.integer; }},
+        {"frame-drop-count", MPV_FORMAT_INT64,
+         [](AVPlayer &p, const MpvValue &v) { p.m_droppedByOutput = v.integer; }},
         {"video-format", MPV_FORMAT_STRING, [](AVPlayer &p, const MpvValue &v) { p.m_videoCodec = v.text; }},
-        {"audio-codec-name", MPV_FORMAT_STRING, [](AVPlayer &p, const MpvValue &v) { p.m_audioCodec = v.text; }},
+        {"audio-codec-name", MPV_FORMAT_STRING,
+         [](AVPlayer &p, const MpvValue &v) { p.m_audioCodec = v.text; }},
         {"dwidth", MPV_FORMAT_INT64, [](AVPlayer &p, const MpvValue &v) { p.m_width = int(v.integer); }},
         {"dheight", MPV_FORMAT_INT64, [](AVPlayer &p, const MpvValue &v) { p.m_height = int(v.integer); }},
-        {"demuxer-cache-duration", MPV_FORMAT_DOUBLE, [](AVPlayer &p, const MpvValue &v) { p.m_bufferedMs = v.milliseconds(); }},
+        {"demuxer-cache-duration", MPV_FORMAT_DOUBLE,
+         [](AVPlayer &p, const MpvValue &v) { p.m_bufferedMs = v.milliseconds(); }},
     };
     return table;
 }
@@ -749,13 +792,16 @@ void AVPlayer::onFileLoaded()
     // Callers read the length and seekability as playing begins, so both
     // are asked for now and playing is announced with their answers.
     m_startAnswersMissing = 2;
-    mpv_get_property_async(m_mpv, StartAnswer::id(m_generation, StartAnswer::Duration), "duration", MPV_FORMAT_DOUBLE);
-    mpv_get_property_async(m_mpv, StartAnswer::id(m_generation, StartAnswer::Seekable), "seekable", MPV_FORMAT_FLAG);
+    mpv_get_property_async(m_mpv, StartAnswer::id(m_generation, StartAnswer::Duration), "duration",
+                           MPV_FORMAT_DOUBLE);
+    mpv_get_property_async(m_mpv, StartAnswer::id(m_generation, StartAnswer::Seekable), "seekable",
+                           MPV_FORMAT_FLAG);
 }
 
 void AVPlayer::onStartAnswer(const mpv_event &event)
 {
-    if (StartAnswer::generationOf(event.reply_userdata) != m_generation || !m_opened || m_startAnswersMissing <= 0)
+    if (StartAnswer::generationOf(event.reply_userdata) != m_generation || !m_opened
+        || m_startAnswersMissing <= 0)
         return;
     const MpvValue value(static_cast<const mpv_event_property *>(event.data), event.error >= 0);
     if (StartAnswer::kindOf(event.reply_userdata) == StartAnswer::Duration)
@@ -790,7 +836,8 @@ void AVPlayer::onPropertyChange(const mpv_event &event)
     const std::vector<ObservedProperty> &properties = observedProperties();
     if (event.reply_userdata == 0 || event.reply_userdata > properties.size())
         return;
-    properties[event.reply_userdata - 1].apply(*this, MpvValue(static_cast<const mpv_event_property *>(event.data)));
+    properties[event.reply_userdata - 1].apply(*this,
+                                               MpvValue(static_cast<const mpv_event_property *>(event.data)));
 }
 
 void AVPlayer::applyPosition(const MpvValue &value)

@@ -119,7 +119,6 @@ signals:
     // The first frame of this play() was drawn (for measuring start-up).
     void firstFrameRendered();
 
-
 private:
     friend class OpenGLWidgetRenderer;
     struct ObservedProperty;
@@ -166,13 +165,14 @@ private:
     bool m_opened = false;
     int m_startAnswersMissing = 0;
     QTimer m_openTimer;
-    struct PendingEnd {
+    struct PendingEnd
+    {
         quint64 generation = 0;
         bool opened = false;
         bool failed = false;
         bool endOfStream = false;
     } m_pendingEnd;
-    QStringList m_messages;     // mpv's warnings and errors for the current file
+    QStringList m_messages; // mpv's warnings and errors for the current file
 
     qint64 m_position = 0;
     qint64 m_duration = 0;

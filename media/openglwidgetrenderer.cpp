@@ -64,7 +64,8 @@ class OpenGLWidgetRenderer::Surface : public QOpenGLWidget
 {
 public:
     explicit Surface(OpenGLWidgetRenderer *renderer)
-        : QOpenGLWidget(renderer), m_renderer(renderer)
+        : QOpenGLWidget(renderer)
+        , m_renderer(renderer)
     {
         setAttribute(Qt::WA_TransparentForMouseEvents);
     }
@@ -92,7 +93,8 @@ protected:
             const QRect target = m_renderer->videoRect(viewport);
             gl->glViewport(0, 0, viewport.width(), viewport.height());
             m_blitter.bind();
-            m_blitter.blit(frame.texture, QOpenGLTextureBlitter::targetTransform(target, QRect(QPoint(), viewport)),
+            m_blitter.blit(frame.texture,
+                           QOpenGLTextureBlitter::targetTransform(target, QRect(QPoint(), viewport)),
                            QOpenGLTextureBlitter::OriginBottomLeft);
             m_blitter.release();
         }
@@ -129,9 +131,10 @@ void OpenGLWidgetRenderer::attach(AVPlayer *player, VideoFrameSource *source)
         m_surface->setGeometry(rect());
         m_surface->show();
     }
-    m_frameConnection = connect(source, &VideoFrameSource::frameReady, this, [this] {
-        RepaintClock::instance().schedule(this, [this] { repaintVideo(); });
-    }, Qt::QueuedConnection);
+    m_frameConnection = connect(
+        source, &VideoFrameSource::frameReady, this,
+        [this] { RepaintClock::instance().schedule(this, [this] { repaintVideo(); }); },
+        Qt::QueuedConnection);
     m_overlayConnection = connect(player, &AVPlayer::overlayTextChanged, this, [this] { repaintVideo(); });
     repaintVideo();
 }

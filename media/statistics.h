@@ -10,7 +10,8 @@ namespace OrvaneAV {
 class Statistics
 {
 public:
-    struct Common {
+    struct Common
+    {
         bool available = false;
         QString codec;
         qint64 bit_rate = 0; // bits per second, as measured on the stream
@@ -21,8 +22,8 @@ public:
         // Frames drawn for the renderers during the last second.
         double currentDisplayFPS() const { return displayFps; }
         double displayFps = 0;
-        double frameRate = 0;       // the stream's own rate
-        qint64 droppedFrames = 0;   // dropped by the decoder or the output since play()
+        double frameRate = 0; // the stream's own rate
+        qint64 droppedFrames = 0; // dropped by the decoder or the output since play()
         qint64 displayedFrames = 0; // drawn since play()
         int width = 0;
         int height = 0;

@@ -31,7 +31,11 @@ void *procAddress(void *context, const char *name)
 
 qint64 monotonicMs()
 {
-    static QElapsedTimer clock = [] { QElapsedTimer t; t.start(); return t; }();
+    static QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
     return clock.elapsed();
 }
 
@@ -47,8 +51,8 @@ VideoFrameSource::Drawing probeDrawing()
     QOpenGLContext context;
     if (!context.create() || !context.makeCurrent(&surface))
         return VideoFrameSource::Drawing::Software; // no OpenGL at all
-    const QByteArray renderer = QByteArray(reinterpret_cast<const char *>(
-        context.functions()->glGetString(GL_RENDERER))).toLower();
+    const QByteArray renderer
+        = QByteArray(reinterpret_cast<const char *>(context.functions()->glGetString(GL_RENDERER))).toLower();
     context.doneCurrent();
     for (const char *software : {"llvmpipe", "softpipe", "swrast", "software rasterizer"})
         if (renderer.contains(software))
@@ -76,7 +80,8 @@ VideoFrameSource::Drawing VideoFrameSource::machineDrawing()
 }
 
 VideoFrameSource::VideoFrameSource(mpv_handle *mpv)
-    : m_mpv(mpv), m_drawing(machineDrawing())
+    : m_mpv(mpv)
+    , m_drawing(machineDrawing())
 {
     if (m_drawing == Drawing::OpenGL) {
         // An offscreen surface must be made on the GUI thread.
@@ -84,8 +89,9 @@ VideoFrameSource::VideoFrameSource(mpv_handle *mpv)
         if (QOpenGLContext *shared = QOpenGLContext::globalShareContext())
             m_surface->setFormat(shared->format());
         else
-            qCWarning(lcVideo, "contexts do not share textures; call OrvaneAV::prepareApplication() "
-                     "before creating the application, or video stays black");
+            qCWarning(lcVideo,
+                      "contexts do not share textures; call OrvaneAV::prepareApplication() "
+                      "before creating the application, or video stays black");
         m_surface->create();
     }
     setObjectName(QStringLiteral("video draw"));
@@ -161,10 +167,13 @@ void VideoFrameSource::onUpdate(void *context)
     auto *self = static_cast<VideoFrameSource *>(context);
     if (self->m_updateQueued.exchange(true))
         return;
-    QMetaObject::invokeMethod(self->m_receiver, [self] {
-        self->m_updateQueued = false;
-        self->draw();
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        self->m_receiver,
+        [self] {
+            self->m_updateQueued = false;
+            self->draw();
+        },
+        Qt::QueuedConnection);
 }
 
 int VideoFrameSource::reserveSlot()
@@ -213,10 +222,8 @@ bool VideoFrameSource::drawInto(Slot *slot, const QSize &size)
     int dimensions[2] = {size.width(), size.height()};
     size_t strideBytes = size_t(stride);
     mpv_render_param params[] = {
-        {MPV_RENDER_PARAM_SW_SIZE, dimensions},
-        {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char *>("rgb0")},
-        {MPV_RENDER_PARAM_SW_STRIDE, &strideBytes},
-        {MPV_RENDER_PARAM_SW_POINTER, slot->pixels()},
+        {MPV_RENDER_PARAM_SW_SIZE, dimensions},     {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char *>("rgb0")},
+        {MPV_RENDER_PARAM_SW_STRIDE, &strideBytes}, {MPV_RENDER_PARAM_SW_POINTER, slot->pixels()},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
     return mpv_render_context_render(m_render, params) >= 0;

@@ -37,11 +37,12 @@ class VideoFrameSource : public QThread
 public:
     enum class Drawing { OpenGL, Software };
 
-    struct Frame {
+    struct Frame
+    {
         int slot = -1;
         QSize size;
         unsigned texture = 0; // OpenGL drawing
-        QImage image;         // software drawing; valid while held
+        QImage image; // software drawing; valid while held
     };
 
     // How this machine draws video, decided once on the GUI thread from the
@@ -78,9 +79,10 @@ protected:
     void run() override;
 
 private:
-    struct Slot {
+    struct Slot
+    {
         std::unique_ptr<QOpenGLFramebufferObject> fbo; // OpenGL drawing
-        QByteArray memory;                             // software drawing
+        QByteArray memory; // software drawing
         QSize size;
         int stride = 0;
         int holders = 0;

@@ -12,7 +12,6 @@
 
 #include <memory>
 
-
 namespace orvane {
 namespace rtm {
 
@@ -41,8 +40,11 @@ qint64 number(const QJsonObject &frame, const char *key)
 } // namespace
 
 HubConnection::HubConnection(const QUrl &url, const QString &appId, IRtmServiceEventHandler *handler)
-    : m_url(url), m_appId(appId), m_handler(handler)
-    , m_retryTimer(new QTimer(this)), m_loginTimer(new QTimer(this))
+    : m_url(url)
+    , m_appId(appId)
+    , m_handler(handler)
+    , m_retryTimer(new QTimer(this))
+    , m_loginTimer(new QTimer(this))
 {
     m_retryTimer->setSingleShot(true);
     connect(m_retryTimer, &QTimer::timeout, this, &HubConnection::open);
@@ -136,8 +138,10 @@ void HubConnection::leaveChannel(const QString &channelId)
 void HubConnection::sendChannelMessage(const QString &channelId, qint64 messageId, const QString &text)
 {
     m_sentToChannel.insert(messageId, channelId);
-    send({{QStringLiteral("op"), QStringLiteral("channelMessage")}, {QStringLiteral("channel"), channelId},
-          {QStringLiteral("messageId"), double(messageId)}, {QStringLiteral("text"), text}});
+    send({{QStringLiteral("op"), QStringLiteral("channelMessage")},
+          {QStringLiteral("channel"), channelId},
+          {QStringLiteral("messageId"), double(messageId)},
+          {QStringLiteral("text"), text}});
 }
 
 void HubConnection::shutdown()
@@ -169,8 +173,10 @@ void HubConnection::open()
 void HubConnection::onConnected()
 {
     qCDebug(lcRealtime) << "Connected; logging in";
-    transmit({{QStringLiteral("op"), QStringLiteral("login")}, {QStringLiteral("userId"), m_userId},
-              {QStringLiteral("token"), m_token}, {QStringLiteral("appId"), m_appId}});
+    transmit({{QStringLiteral("op"), QStringLiteral("login")},
+              {QStringLiteral("userId"), m_userId},
+              {QStringLiteral("token"), m_token},
+              {QStringLiteral("appId"), m_appId}});
 }
 
 void HubConnection::onDisconnected()
@@ -218,7 +224,8 @@ void HubConnection::onLoginResult(int result)
         setState(CONNECTION_STATE_CONNECTED, CONNECTION_CHANGE_REASON_LOGIN_SUCCESS);
         for (auto channel = m_channels.cbegin(); channel != m_channels.cend(); ++channel) {
             if (channel->wanted)
-                transmit({{QStringLiteral("op"), QStringLiteral("join")}, {QStringLiteral("channel"), channel.key()}});
+                transmit({{QStringLiteral("op"), QStringLiteral("join")},
+                          {QStringLiteral("channel"), channel.key()}});
         }
         flushOutbox();
         return;
@@ -298,7 +305,8 @@ void HubConnection::onFrame(const QString &message)
         for (const QJsonValue &pair : frame.value(QLatin1String("attributes")).toArray())
             attributes.append({pair.toObject().value(QLatin1String("key")).toString(),
                                pair.toObject().value(QLatin1String("value")).toString()});
-        m_handler->onGetUserAttributesResult(number(frame, "requestId"), text(frame, "userId"), attributes, code(frame));
+        m_handler->onGetUserAttributesResult(number(frame, "requestId"), text(frame, "userId"), attributes,
+                                             code(frame));
     } else if (op == QLatin1String("membersResult")) {
         if (IChannelEventHandler *handler = channelHandler(channelId)) {
             std::vector<std::unique_ptr<RtmChannelMember>> owned;

@@ -50,9 +50,10 @@ public slots:
     void onFrame(const QString &text);
 
 private:
-    struct Channel {
+    struct Channel
+    {
         IChannelEventHandler *handler = nullptr;
-        bool wanted = false;  // joined, or asked to be: joined again after a reconnection
+        bool wanted = false; // joined, or asked to be: joined again after a reconnection
     };
 
     void open();
@@ -72,12 +73,12 @@ private:
     QWebSocket *m_socket = nullptr;
     QString m_token;
     QString m_userId;
-    bool m_wanted = false;      // logged in, or asked to be
+    bool m_wanted = false; // logged in, or asked to be
     bool m_everLoggedIn = false;
     bool m_loggedIn = false;
     int m_state = CONNECTION_STATE_DISCONNECTED;
     int m_attempt = 0;
-    QTimer *m_retryTimer;   // children, so that they move to the service's thread
+    QTimer *m_retryTimer; // children, so that they move to the service's thread
     QTimer *m_loginTimer;
     QList<QJsonObject> m_outbox;
     QHash<QString, Channel> m_channels;

@@ -9,9 +9,9 @@ namespace orvane {
 namespace rtm {
 
 RtmChannel::RtmChannel(RtmService *service, const QString &channelId)
-    : m_service(service), m_channelId(channelId)
-{
-}
+    : m_service(service)
+    , m_channelId(channelId)
+{ }
 
 int RtmChannel::join()
 {
@@ -34,14 +34,15 @@ int RtmChannel::sendMessage(const IMessage *message, const SendMessageOptions &)
     const QString id = m_channelId;
     const qint64 messageId = message->getMessageId();
     const QString text = message->getText();
-    m_service->runOnServiceThread([id, messageId, text](HubConnection *c) { c->sendChannelMessage(id, messageId, text); },
-                                  false);
+    m_service->runOnServiceThread(
+        [id, messageId, text](HubConnection *c) { c->sendChannelMessage(id, messageId, text); }, false);
     return CALL_OK;
 }
 
 int RtmChannel::getMembers()
 {
-    const QJsonObject frame{{QStringLiteral("op"), QStringLiteral("getMembers")}, {QStringLiteral("channel"), m_channelId}};
+    const QJsonObject frame{{QStringLiteral("op"), QStringLiteral("getMembers")},
+                            {QStringLiteral("channel"), m_channelId}};
     m_service->runOnServiceThread([frame](HubConnection *c) { c->send(frame); }, false);
     return CALL_OK;
 }
@@ -49,10 +50,12 @@ int RtmChannel::getMembers()
 void RtmChannel::release()
 {
     const QString id = m_channelId;
-    m_service->runOnServiceThread([id](HubConnection *c) {
-        c->leaveChannel(id);
-        c->removeChannel(id);
-    }, true);
+    m_service->runOnServiceThread(
+        [id](HubConnection *c) {
+            c->leaveChannel(id);
+            c->removeChannel(id);
+        },
+        true);
     delete this;
 }
 

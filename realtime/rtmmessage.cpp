@@ -6,9 +6,10 @@ namespace orvane {
 namespace rtm {
 
 RtmMessage::RtmMessage(qint64 messageId, const QString &text, qint64 serverReceivedTs)
-    : m_messageId(messageId), m_text(text), m_serverReceivedTs(serverReceivedTs)
-{
-}
+    : m_messageId(messageId)
+    , m_text(text)
+    , m_serverReceivedTs(serverReceivedTs)
+{ }
 
 qint64 RtmMessage::nextMessageId()
 {

@@ -32,7 +32,9 @@ class RtmChannelMember : public IChannelMember
 {
 public:
     RtmChannelMember(const QString &userId, const QString &channelId)
-        : m_userId(userId), m_channelId(channelId) {}
+        : m_userId(userId)
+        , m_channelId(channelId)
+    { }
     QString getUserId() const override { return m_userId; }
     QString getChannelId() const override { return m_channelId; }
 

@@ -67,8 +67,10 @@ void RtmService::runOnServiceThread(const std::function<void(HubConnection *)> &
     HubConnection *connection = m_connection;
     const bool here = QThread::currentThread() == m_thread;
     const Qt::ConnectionType type = here ? Qt::DirectConnection
-                                         : wait ? Qt::BlockingQueuedConnection : Qt::QueuedConnection;
-    QMetaObject::invokeMethod(connection, [call, connection] { call(connection); }, type);
+        : wait                           ? Qt::BlockingQueuedConnection
+                                         : Qt::QueuedConnection;
+    QMetaObject::invokeMethod(
+        connection, [call, connection] { call(connection); }, type);
 }
 
 int RtmService::login(const QString &token, const QString &userId)
@@ -136,7 +138,8 @@ int RtmService::addOrUpdateLocalUserAttributes(const QVector<RtmAttribute> &attr
     for (const RtmAttribute &attribute : attributes) {
         if (attribute.key.isEmpty())
             return CALL_ERR_INVALID_ARGUMENT;
-        pairs.append(QJsonObject{{QStringLiteral("key"), attribute.key}, {QStringLiteral("value"), attribute.value}});
+        pairs.append(
+            QJsonObject{{QStringLiteral("key"), attribute.key}, {QStringLiteral("value"), attribute.value}});
     }
     QJsonObject out = frame("setAttributes");
     out.insert(QStringLiteral("requestId"), double(requestId));

@@ -31,7 +31,8 @@ public:
     int logout() override;
     IChannel *createChannel(const QString &channelId, IChannelEventHandler *handler) override;
     IMessage *createMessage() override;
-    int sendMessageToPeer(const QString &peerId, const IMessage *message, const SendMessageOptions &options) override;
+    int sendMessageToPeer(const QString &peerId, const IMessage *message,
+                          const SendMessageOptions &options) override;
     int clearLocalUserAttributes(qint64 requestId) override;
     int addOrUpdateLocalUserAttributes(const QVector<RtmAttribute> &attributes, qint64 requestId) override;
     int getUserAttributes(const QString &userId, qint64 requestId) override;

@@ -55,17 +55,20 @@ enum CALL_RESULT {
     CALL_ERR_NOT_INITIALIZED = 101,
 };
 
-struct RtmAttribute {
+struct RtmAttribute
+{
     QString key;
     QString value;
 };
 
-struct ChannelMemberCount {
+struct ChannelMemberCount
+{
     QString channelId;
     int count = 0;
 };
 
-struct SendMessageOptions {
+struct SendMessageOptions
+{
     bool enableOfflineMessaging = false;
     bool enableHistoricalMessaging = false;
 };
@@ -95,31 +98,34 @@ class IRtmServiceEventHandler
 {
 public:
     virtual ~IRtmServiceEventHandler() = default;
-    virtual void onLoginSuccess() {}
-    virtual void onLoginFailure(int /*errorCode*/) {}
-    virtual void onConnectionStateChanged(int /*state*/, int /*reason*/) {}
-    virtual void onSendMessageResult(qint64 /*messageId*/, int /*errorCode*/) {}
-    virtual void onMessageReceivedFromPeer(const QString & /*peerId*/, const IMessage * /*message*/) {}
-    virtual void onSetLocalUserAttributesResult(qint64 /*requestId*/, int /*errorCode*/) {}
+    virtual void onLoginSuccess() { }
+    virtual void onLoginFailure(int /*errorCode*/) { }
+    virtual void onConnectionStateChanged(int /*state*/, int /*reason*/) { }
+    virtual void onSendMessageResult(qint64 /*messageId*/, int /*errorCode*/) { }
+    virtual void onMessageReceivedFromPeer(const QString & /*peerId*/, const IMessage * /*message*/) { }
+    virtual void onSetLocalUserAttributesResult(qint64 /*requestId*/, int /*errorCode*/) { }
     virtual void onGetUserAttributesResult(qint64 /*requestId*/, const QString & /*userId*/,
-                                           const QVector<RtmAttribute> & /*attributes*/, int /*errorCode*/) {}
-    virtual void onGetChannelMemberCountResult(qint64 /*requestId*/, const QVector<ChannelMemberCount> & /*counts*/,
-                                               int /*errorCode*/) {}
+                                           const QVector<RtmAttribute> & /*attributes*/, int /*errorCode*/)
+    { }
+    virtual void onGetChannelMemberCountResult(qint64 /*requestId*/,
+                                               const QVector<ChannelMemberCount> & /*counts*/,
+                                               int /*errorCode*/)
+    { }
 };
 
 class IChannelEventHandler
 {
 public:
     virtual ~IChannelEventHandler() = default;
-    virtual void onJoinSuccess() {}
-    virtual void onJoinFailure(int /*errorCode*/) {}
-    virtual void onLeave(int /*errorCode*/) {}
-    virtual void onMessageReceived(const QString & /*userId*/, const IMessage * /*message*/) {}
-    virtual void onSendMessageResult(qint64 /*messageId*/, int /*state*/) {}
-    virtual void onMemberJoined(IChannelMember * /*member*/) {}
-    virtual void onMemberLeft(IChannelMember * /*member*/) {}
-    virtual void onGetMembers(const QVector<IChannelMember *> & /*members*/, int /*errorCode*/) {}
-    virtual void onMemberCountUpdated(int /*memberCount*/) {}
+    virtual void onJoinSuccess() { }
+    virtual void onJoinFailure(int /*errorCode*/) { }
+    virtual void onLeave(int /*errorCode*/) { }
+    virtual void onMessageReceived(const QString & /*userId*/, const IMessage * /*message*/) { }
+    virtual void onSendMessageResult(qint64 /*messageId*/, int /*state*/) { }
+    virtual void onMemberJoined(IChannelMember * /*member*/) { }
+    virtual void onMemberLeft(IChannelMember * /*member*/) { }
+    virtual void onGetMembers(const QVector<IChannelMember *> & /*members*/, int /*errorCode*/) { }
+    virtual void onMemberCountUpdated(int /*memberCount*/) { }
 };
 
 class IChannel
@@ -148,7 +154,9 @@ public:
     virtual int logout() = 0;
     virtual IChannel *createChannel(const QString &channelId, IChannelEventHandler *handler) = 0;
     virtual IMessage *createMessage() = 0;
-    virtual int sendMessageToPeer(const QString &peerId, const IMessage *message, const SendMessageOptions &options) = 0;
+    virtual int sendMessageToPeer(const QString &peerId, const IMessage *message,
+                                  const SendMessageOptions &options)
+        = 0;
     virtual int clearLocalUserAttributes(qint64 requestId) = 0;
     virtual int addOrUpdateLocalUserAttributes(const QVector<RtmAttribute> &attributes, qint64 requestId) = 0;
     virtual int getUserAttributes(const QString &userId, qint64 requestId) = 0;

@@ -46,8 +46,8 @@ Client::~Client()
     clearListeners();
     m_socket.offAll();
     Connection *connection = m_connection;
-    QMetaObject::invokeMethod(connection, [connection] { delete connection; },
-                              Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        connection, [connection] { delete connection; }, Qt::BlockingQueuedConnection);
     m_thread.quit();
     m_thread.wait();
 }

@@ -57,8 +57,8 @@ QUrl Connection::webSocketUrl(const QUrl &url, const QMap<QString, QString> &que
     address.setPath(QStringLiteral("/socket.io/"));
     QString text = QStringLiteral("EIO=4&transport=websocket");
     for (auto it = query.begin(); it != query.end(); ++it) {
-        text += QLatin1Char('&') + QString::fromUtf8(QUrl::toPercentEncoding(it.key()))
-            + QLatin1Char('=') + QString::fromUtf8(QUrl::toPercentEncoding(it.value()));
+        text += QLatin1Char('&') + QString::fromUtf8(QUrl::toPercentEncoding(it.key())) + QLatin1Char('=')
+            + QString::fromUtf8(QUrl::toPercentEncoding(it.value()));
     }
     address.setQuery(text, QUrl::StrictMode);
     return address;
@@ -134,11 +134,8 @@ void Connection::onTextFrame(const QString &frame)
         dropSocket();
         onTransportClosed();
         break;
-    case EnginePacket::Message:
-        onSocketPacket(SocketPacket::decode(packet.data));
-        break;
-    default:
-        break;  // pong, upgrade, noop and malformed frames carry nothing for us
+    case EnginePacket::Message: onSocketPacket(SocketPacket::decode(packet.data)); break;
+    default: break; // pong, upgrade, noop and malformed frames carry nothing for us
     }
 }
 
@@ -158,8 +155,8 @@ void Connection::onSocketPacket(const SocketPacket &packet)
     case SocketPacket::ConnectError:
         // The server refused us (for example our credentials); asking again with
         // the same ones would be refused again, so this ends the connection.
-        m_socket->dispatchError(packet.data.isObject() ? packet.data.toObject().value(QStringLiteral("message"))
-                                                       : packet.data);
+        m_socket->dispatchError(
+            packet.data.isObject() ? packet.data.toObject().value(QStringLiteral("message")) : packet.data);
         m_reconnect.stop();
         dropSocket();
         m_state = State::Idle;
@@ -178,11 +175,8 @@ void Connection::onSocketPacket(const SocketPacket &packet)
             m_socket->dispatch(packet.eventName(), packet.eventArguments().at(0));
         break;
     case SocketPacket::BinaryEvent:
-    case SocketPacket::BinaryAck:
-        m_pendingAttachments = packet.attachments;
-        break;
-    default:
-        break;
+    case SocketPacket::BinaryAck: m_pendingAttachments = packet.attachments; break;
+    default: break;
     }
 }
 

@@ -21,7 +21,8 @@ class Socket;
 enum class CloseReason { Normal = 0, Drop = 1 };
 
 // What a connection reports, called on the network thread.
-struct ConnectionListeners {
+struct ConnectionListeners
+{
     std::function<void()> open;
     std::function<void()> fail;
     std::function<void(CloseReason)> close;
@@ -29,10 +30,11 @@ struct ConnectionListeners {
 
 // Reconnection after a failed attempt or a lost connection: exponential back-off
 // with a random spread, as the reference clients do.
-struct ReconnectPolicy {
-    int attempts = 0;         // 0: unlimited
-    int delayMs = 1000;       // first delay
-    int delayMaxMs = 5000;    // ceiling
+struct ReconnectPolicy
+{
+    int attempts = 0; // 0: unlimited
+    int delayMs = 1000; // first delay
+    int delayMaxMs = 5000; // ceiling
     double randomization = 0.5;
 
     int delayFor(int attempt, std::mt19937 &random) const;

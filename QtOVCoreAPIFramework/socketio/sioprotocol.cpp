@@ -12,8 +12,7 @@ namespace {
 bool parseJsonValue(const QString &text, QJsonValue *value)
 {
     QJsonParseError error;
-    const QJsonDocument document =
-        QJsonDocument::fromJson(QStringLiteral("[%1]").arg(text).toUtf8(), &error);
+    const QJsonDocument document = QJsonDocument::fromJson(QStringLiteral("[%1]").arg(text).toUtf8(), &error);
     if (error.error != QJsonParseError::NoError || !document.isArray() || document.array().size() != 1)
         return false;
     *value = document.array().first();

@@ -10,7 +10,8 @@
 // Socket.IO protocol 5 ("<type>[<attachments>-][<namespace>,][<ack id>][<JSON>]").
 namespace SocketIo {
 
-struct EnginePacket {
+struct EnginePacket
+{
     enum Type { Open = 0, Close = 1, Ping = 2, Pong = 3, Message = 4, Upgrade = 5, Noop = 6, Invalid = -1 };
     Type type = Invalid;
     QString data;
@@ -20,7 +21,8 @@ struct EnginePacket {
 };
 
 // The handshake values of an Engine.IO "open" packet.
-struct EngineHandshake {
+struct EngineHandshake
+{
     bool valid = false;
     QString sid;
     int pingInterval = 25000;
@@ -29,14 +31,23 @@ struct EngineHandshake {
     static EngineHandshake decode(const QString &data);
 };
 
-struct SocketPacket {
-    enum Type { Connect = 0, Disconnect = 1, Event = 2, Ack = 3, ConnectError = 4,
-                BinaryEvent = 5, BinaryAck = 6, Invalid = -1 };
+struct SocketPacket
+{
+    enum Type {
+        Connect = 0,
+        Disconnect = 1,
+        Event = 2,
+        Ack = 3,
+        ConnectError = 4,
+        BinaryEvent = 5,
+        BinaryAck = 6,
+        Invalid = -1
+    };
     Type type = Invalid;
     QString nsp = QStringLiteral("/");
     int attachments = 0;
     qint64 ackId = -1;
-    QJsonValue data = QJsonValue(QJsonValue::Undefined);  // undefined when the packet carries none
+    QJsonValue data = QJsonValue(QJsonValue::Undefined); // undefined when the packet carries none
 
     static SocketPacket decode(const QString &text);
     static QString encode(Type type, const QString &nsp = QStringLiteral("/"),

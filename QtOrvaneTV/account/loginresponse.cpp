@@ -2,5 +2,4 @@
 
 LoginResponse::LoginResponse(const QJsonObject &response)
     : accessToken(response.value(QStringLiteral("auth_token")).toString())
-{
-}
+{ }

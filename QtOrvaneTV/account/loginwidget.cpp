@@ -24,7 +24,10 @@
 #include <QtDebug>
 
 LoginWidget::LoginWidget(QWidget *parent, QtOVCoreAPIFramework *framework, const QString &authToken)
-    : QWidget(parent), ui(new Ui::LoginWidget), framework(framework), authToken(authToken)
+    : QWidget(parent)
+    , ui(new Ui::LoginWidget)
+    , framework(framework)
+    , authToken(authToken)
 {
     ui->setupUi(this);
     ui->errorLabel->hide();
@@ -36,12 +39,12 @@ LoginWidget::LoginWidget(QWidget *parent, QtOVCoreAPIFramework *framework, const
     connect(&oAuthProcess, &QProcess::errorOccurred, this, [this](QProcess::ProcessError) {
         qDebug() << "Auth app" << oAuthProcessId << "error:" << oAuthProcess.errorString();
     });
-    connect(&oAuthProcess, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this, [this] {
-        oAuthProcessId = 0;
-    });
+    connect(&oAuthProcess, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
+            [this] { oAuthProcessId = 0; });
     // Retried while the helper runs: once it has gone nobody will answer.
-    socket = new LocalMessageClient(QStringLiteral("qtorvanetvoauth"),
-                                    [this] { return oAuthProcess.state() != QProcess::NotRunning; }, this);
+    socket = new LocalMessageClient(
+        QStringLiteral("qtorvanetvoauth"), [this] { return oAuthProcess.state() != QProcess::NotRunning; },
+        this);
     connect(socket, &LocalMessageClient::messageReceived, this,
             [this](const QString &message) { readCode(m_platform, message); });
     if (!authToken.isEmpty())
@@ -66,13 +69,13 @@ void LoginWidget::check(const QString &token)
     framework->setAuthToken(token);
     disconnect(m_checkConnection);
     m_checkConnection = connect(framework, &QtOVCoreAPIFramework::authTokenCheckFinished, this,
-        [this](User user, const QString &error) {
-            if (error.isEmpty()) {
-                emit loginSucceeded(user);
-                return;
-            }
-            qDebug() << "Auth token check failed with error " << error;
-        });
+                                [this](User user, const QString &error) {
+                                    if (error.isEmpty()) {
+                                        emit loginSucceeded(user);
+                                        return;
+                                    }
+                                    qDebug() << "Auth token check failed with error " << error;
+                                });
     framework->checkAuthToken(token);
 }
 
@@ -107,11 +110,13 @@ void LoginWidget::login(const QString &email, const QString &password)
     disconnect(m_loginConnection);
     disconnect(m_codeLoginConnection);
     m_loginConnection = connect(framework, &QtOVCoreAPIFramework::loginFinished, this,
-        [this, email](const QJsonObject &response, const QString &error) { loginFinished(email, response, error); });
+                                [this, email](const QJsonObject &response, const QString &error) {
+                                    loginFinished(email, response, error);
+                                });
     m_codeLoginConnection = connect(framework, &QtOVCoreAPIFramework::codeLoginFinished, this,
-        [this, email](const QJsonObject &response, const QString &error) {
-            codeLoginFinished(email, response, error);
-        });
+                                    [this, email](const QJsonObject &response, const QString &error) {
+                                        codeLoginFinished(email, response, error);
+                                    });
     // Login codes are at most 7 characters long; anything longer is a password.
     if (password.size() > 7)
         framework->login(email, password);
@@ -178,16 +183,18 @@ void LoginWidget::showCredentialsAlert(const QString &email, const QString &erro
 void LoginWidget::resendCode(const QString &email)
 {
     disconnect(m_codeRequestConnection);
-    m_codeRequestConnection = connect(framework, &QtOVCoreAPIFramework::codeRequestFinished, this,
+    m_codeRequestConnection = connect(
+        framework, &QtOVCoreAPIFramework::codeRequestFinished, this,
         [this, email](const QJsonObject &, const QString &error) {
             if (!error.isEmpty()) {
                 ui->errorLabel->setText(error);
                 ui->errorLabel->show();
                 return;
             }
-            Helpers::showAlert(nullptr, tr("Code Sent"),
-                               tr("Code was sent to %1.\nIf you don\u2019t receive a code, contact your company admin")
-                                   .arg(email));
+            Helpers::showAlert(
+                nullptr, tr("Code Sent"),
+                tr("Code was sent to %1.\nIf you don\u2019t receive a code, contact your company admin")
+                    .arg(email));
         });
     framework->getCode(email, QString(), QStringLiteral("otv"));
 }
@@ -222,13 +229,13 @@ void LoginWidget::forgotPasswordClicked()
         return;
     }
     disconnect(m_resetConnection);
-    m_resetConnection = connect(framework, &QtOVCoreAPIFramework::gotResetPasswordResponse, this,
-        [](const QString &error) {
-            if (error.isEmpty())
-                Helpers::showAlert(nullptr, tr("Request received"), tr("Please check your email"));
-            else
-                Helpers::showAlert(nullptr, tr("Error resetting password"), error);
-        });
+    m_resetConnection
+        = connect(framework, &QtOVCoreAPIFramework::gotResetPasswordResponse, this, [](const QString &error) {
+              if (error.isEmpty())
+                  Helpers::showAlert(nullptr, tr("Request received"), tr("Please check your email"));
+              else
+                  Helpers::showAlert(nullptr, tr("Error resetting password"), error);
+          });
     framework->resetPassword(email, resetPasswordRedirect(email));
 }
 
@@ -279,9 +286,8 @@ void LoginWidget::showOauth(const QString &platform)
     m_platform = platform;
     m_currentCode.clear();
     disconnect(&oAuthProcess, &QProcess::started, this, nullptr);
-    connect(&oAuthProcess, &QProcess::started, this, [this] {
-        QTimer::singleShot(1000, this, &LoginWidget::resetSocket);
-    });
+    connect(&oAuthProcess, &QProcess::started, this,
+            [this] { QTimer::singleShot(1000, this, &LoginWidget::resetSocket); });
     oAuthProcess.setProgram(program);
     oAuthProcess.setArguments({url});
     oAuthProcess.setWorkingDirectory(QFileInfo(program).absolutePath());
@@ -308,7 +314,8 @@ void LoginWidget::oauthLogin(const QString &platform, const QString &code)
     disconnect(m_oauthConnection);
     m_oauthConnection = connect(framework, &QtOVCoreAPIFramework::oauthLoginFinished, this,
                                 &LoginWidget::oAuthLoginFinished);
-    framework->oauthLogin(platform, code, platform == QLatin1String("apple") ? QString() : QStringLiteral("otv"));
+    framework->oauthLogin(platform, code,
+                          platform == QLatin1String("apple") ? QString() : QStringLiteral("otv"));
 }
 
 void LoginWidget::oAuthLoginFinished(const QJsonObject &response, const QString &error)

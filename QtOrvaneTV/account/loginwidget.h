@@ -24,7 +24,8 @@ class LoginWidget : public QWidget
 
 public:
     enum ValidationError { none = 0, email = 1, password = 2 };
-    struct ValidationResult {
+    struct ValidationResult
+    {
         ValidationError error = none;
         QString resultText;
     };

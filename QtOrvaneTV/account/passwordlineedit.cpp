@@ -20,9 +20,9 @@ QPixmap whitened(const QString &path)
 } // namespace
 
 PasswordLineEdit::PasswordLineEdit(QWidget *parent)
-    : AppLineEdit(parent),
-      shownIcon(whitened(QStringLiteral("://eye_shown.svg"))),
-      hiddenIcon(whitened(QStringLiteral("://eye_hidden.png")))
+    : AppLineEdit(parent)
+    , shownIcon(whitened(QStringLiteral("://eye_shown.svg")))
+    , hiddenIcon(whitened(QStringLiteral("://eye_hidden.png")))
 {
     setStyleSheet(QStringLiteral("QLineEdit {\n"
                                  "border-radius: 0px;\n"

@@ -4,7 +4,9 @@
 #include <QPushButton>
 
 SettingsWidget::SettingsWidget(QWidget *parent, const User &user)
-    : QWidget(parent), ui(new Ui::SettingsWidget), user(user)
+    : QWidget(parent)
+    , ui(new Ui::SettingsWidget)
+    , user(user)
 {
     ui->setupUi(this);
     ui->accountWidget->setAttribute(Qt::WA_StyledBackground);

@@ -43,9 +43,11 @@ void endProcess(QProcess *process)
 } // namespace
 
 ChatLauncher::ChatLauncher(QObject *parent)
-    : QObject(parent),
-      // Retried while the chat program runs: once it has gone nobody will answer.
-      socket(new LocalMessageClient(QStringLiteral("qtorvanetvchat"), [this] { return isRunning(); }, this))
+    : QObject(parent)
+    ,
+    // Retried while the chat program runs: once it has gone nobody will answer.
+    socket(new LocalMessageClient(
+        QStringLiteral("qtorvanetvchat"), [this] { return isRunning(); }, this))
 {
     connect(socket, &LocalMessageClient::messageReceived, this, &ChatLauncher::readSelectedRecording);
 }
@@ -65,20 +67,30 @@ ChatLauncher::~ChatLauncher()
 
 QString ChatLauncher::installedProgram()
 {
-    const QFileInfo program(QCoreApplication::applicationDirPath() + QStringLiteral("/OrvaneTV Chat/QtOrvaneTVChat"));
-    return program.exists() && program.isFile() && program.isExecutable() ? program.absoluteFilePath() : QString();
+    const QFileInfo program(QCoreApplication::applicationDirPath()
+                            + QStringLiteral("/OrvaneTV Chat/QtOrvaneTVChat"));
+    return program.exists() && program.isFile() && program.isExecutable() ? program.absoluteFilePath()
+                                                                          : QString();
 }
 
 QStringList ChatLauncher::arguments(const Session &session)
 {
-    return {QStringLiteral("--token"), QStringLiteral("-"),
-            QStringLiteral("--company"), session.companySlug,
-            QStringLiteral("--companyId"), session.companyId,
-            QStringLiteral("--workspaceId"), session.workspaceId,
-            QStringLiteral("--textEnabled"), flag(session.textEnabled),
-            QStringLiteral("--voiceEnabled"), flag(session.voiceEnabled),
-            QStringLiteral("--workspaceName"), session.workspaceName,
-            QStringLiteral("--workspaceId"), session.spaceId,
+    return {QStringLiteral("--token"),
+            QStringLiteral("-"),
+            QStringLiteral("--company"),
+            session.companySlug,
+            QStringLiteral("--companyId"),
+            session.companyId,
+            QStringLiteral("--workspaceId"),
+            session.workspaceId,
+            QStringLiteral("--textEnabled"),
+            flag(session.textEnabled),
+            QStringLiteral("--voiceEnabled"),
+            flag(session.voiceEnabled),
+            QStringLiteral("--workspaceName"),
+            session.workspaceName,
+            QStringLiteral("--workspaceId"),
+            session.spaceId,
             QStringLiteral("--environment"),
             session.staging ? QStringLiteral("staging") : QStringLiteral("production")};
 }
@@ -107,7 +119,8 @@ void ChatLauncher::open(const QString &program, const Session &session, bool for
 {
     const ChatSettings flags(session.textEnabled, session.voiceEnabled);
     qInfo() << "Opening with arguments" << loggable(arguments(session));
-    const bool changed = settingsMap.contains(chatsProcessId) && !settingsMap.value(chatsProcessId).isEqual(flags);
+    const bool changed
+        = settingsMap.contains(chatsProcessId) && !settingsMap.value(chatsProcessId).isEqual(flags);
     if (!force && !changed)
         return;
     start(program, session, crashRetries);

@@ -23,12 +23,13 @@ class ChatLauncher : public QObject
 
 public:
     // What the chat program is told about the session.
-    struct Session {
+    struct Session
+    {
         QString token;
         QString companySlug;
         QString companyId;
-        QString workspaceId;    // the workspace asked for
-        QString spaceId;        // the selected workspace (sent as the second --workspaceId)
+        QString workspaceId; // the workspace asked for
+        QString spaceId; // the selected workspace (sent as the second --workspaceId)
         QString workspaceName;
         bool textEnabled = false;
         bool voiceEnabled = false;

@@ -32,12 +32,13 @@ namespace {
 
 // The environments the hidden menu offers. Environment objects hold no state and
 // the client never owns one, so one of each serves the whole run.
-struct EnvironmentEntry {
+struct EnvironmentEntry
+{
     const char *name;
     ServerEnvironment *(*make)();
 };
 
-template <typename T>
+template<typename T>
 ServerEnvironment *environmentOf()
 {
     static T environment;
@@ -69,7 +70,10 @@ bool watermarkEnabled(const QJsonObject &settings)
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent, QtOVCoreAPIFramework *framework, Settings *settings)
-    : QMainWindow(parent), ui(new Ui::MainWindow), settings(settings), framework(framework)
+    : QMainWindow(parent)
+    , ui(new Ui::MainWindow)
+    , settings(settings)
+    , framework(framework)
 {
     qInfo("Version %sb%s", qPrintable(Helpers::getVersion()), qPrintable(Helpers::getBuild()));
     ui->setupUi(this);
@@ -156,7 +160,8 @@ void MainWindow::handleCompaniesGotten(const QString &error)
     auto *list = new CompanySelectionWidget(nullptr, companies);
     delete navigation;
     navigation = new NavigationWidget(ui->centralwidget, list);
-    navigation->setButtonIcon(list, RightButton::iconButton(QStringLiteral("SettingsIcon")), [this] { showSettings(); });
+    navigation->setButtonIcon(list, RightButton::iconButton(QStringLiteral("SettingsIcon")),
+                              [this] { showSettings(); });
     ui->centralwidget->layout()->addWidget(navigation);
     connect(list, &CompanySelectionWidget::companySelected, this, &MainWindow::handleCompanySelection);
 }
@@ -180,11 +185,13 @@ void MainWindow::loadWorkspaces(const CompanyShare &share)
     showLoader();
 
     disconnect(manager, &GlobalManager::sharedSourcesLoadedWithError, nullptr, nullptr);
-    connect(manager, &GlobalManager::sharedSourcesLoadedWithError, this, &MainWindow::sharedSourcesLoadedWithError);
+    connect(manager, &GlobalManager::sharedSourcesLoadedWithError, this,
+            &MainWindow::sharedSourcesLoadedWithError);
     manager->loadAllSharedSources();
 
     disconnect(m_globalSettingsConnection);
-    m_globalSettingsConnection = connect(framework, &QtOVCoreAPIFramework::gotGlobalShareSettings, this,
+    m_globalSettingsConnection = connect(
+        framework, &QtOVCoreAPIFramework::gotGlobalShareSettings, this,
         [](const QJsonObject &object, const QString &error) {
             if (!error.isEmpty()) {
                 qDebug() << "Error loading global settings" << error;
@@ -276,8 +283,8 @@ void MainWindow::showDashboard()
 
 QWidget *MainWindow::makeDashboard()
 {
-    const QString overlay =
-        GlobalManager::sharedInstance()->isWatermarkEnabledForCurrentCompany() ? user.email : QString();
+    const QString overlay
+        = GlobalManager::sharedInstance()->isWatermarkEnabledForCurrentCompany() ? user.email : QString();
     auto *dashboard = new DashboardWidget(navigation, selectedSpace, overlay, user, framework);
     dashboard->setWindowTitle(selectedSpace.name);
     connect(dashboard, &DashboardWidget::playerFPSChanged, this, [this] { setWindowTitle(m_appInfo); });
@@ -302,7 +309,8 @@ QWidget *MainWindow::makeRecordingFeed(const SharedWorkspace &space)
 
 // ---- Archive player and player settings -------------------------------------------------
 
-void MainWindow::showArchivePlayer(const Archive &archive, const SharedWorkspace &space, std::function<void()> callback)
+void MainWindow::showArchivePlayer(const Archive &archive, const SharedWorkspace &space,
+                                   std::function<void()> callback)
 {
     if (!navigation)
         return;
@@ -312,8 +320,8 @@ void MainWindow::showArchivePlayer(const Archive &archive, const SharedWorkspace
         currentArchivePlayer.clear();
     }
     const PlayerSettings stored = GlobalManager::sharedInstance()->getPlayerSettings(space, archive.id);
-    const QString overlay =
-        GlobalManager::sharedInstance()->isWatermarkEnabledForCurrentCompany() ? user.email : QString();
+    const QString overlay
+        = GlobalManager::sharedInstance()->isWatermarkEnabledForCurrentCompany() ? user.email : QString();
     auto *player = new ArchivePlayerWidget(navigation, archive, space, overlay, framework, stored);
     connect(player, &ArchivePlayerWidget::showPlayerSettings, this, &MainWindow::showArchivePlayerSettings);
     connect(player, &ArchivePlayerWidget::stopped, this, [callback] {
@@ -327,15 +335,18 @@ void MainWindow::showArchivePlayer(const Archive &archive, const SharedWorkspace
 void MainWindow::showArchivePlayerSettings(const Archive &archive)
 {
     auto *player = qobject_cast<ArchivePlayerWidget *>(sender());
-    const PlayerSettings stored = GlobalManager::sharedInstance()->getPlayerSettings(selectedSpace, archive.id);
-    auto *opened = new PlayerSettingsDialog(nullptr, selectedSpace, player ? player->getPlayer() : nullptr, stored);
+    const PlayerSettings stored
+        = GlobalManager::sharedInstance()->getPlayerSettings(selectedSpace, archive.id);
+    auto *opened
+        = new PlayerSettingsDialog(nullptr, selectedSpace, player ? player->getPlayer() : nullptr, stored);
     opened->setArchive(archive);
     openPlayerSettings(opened);
 }
 
 void MainWindow::showSourcePlayerSettings(const SharedStream &stream, OrvaneAV::AVPlayer *player)
 {
-    const PlayerSettings stored = GlobalManager::sharedInstance()->getPlayerSettings(selectedSpace, stream.id);
+    const PlayerSettings stored
+        = GlobalManager::sharedInstance()->getPlayerSettings(selectedSpace, stream.id);
     auto *opened = new PlayerSettingsDialog(nullptr, selectedSpace, player, stored);
     opened->setStream(stream);
     openPlayerSettings(opened);
@@ -369,8 +380,9 @@ void MainWindow::openChatApp(bool force, const QString &workspaceId)
 {
     QString program = ChatLauncher::installedProgram();
     if (program.isEmpty()) {
-        program = QFileDialog::getOpenFileName(this, tr("Open Chat App"), QCoreApplication::applicationDirPath(),
-                                               tr("Executable Files (QtOrvaneTVChat)"));
+        program
+            = QFileDialog::getOpenFileName(this, tr("Open Chat App"), QCoreApplication::applicationDirPath(),
+                                           tr("Executable Files (QtOrvaneTVChat)"));
         if (program.isEmpty())
             return;
     }

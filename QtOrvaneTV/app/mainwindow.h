@@ -78,8 +78,8 @@ private:
     void showThreeUp();
     void showFourUp();
     QWidget *makeRecordingFeed(const SharedWorkspace &space);
-    void showArchivePlayer(const Archive &archive, const SharedWorkspace &space,
-                           std::function<void()> callback = [] {});
+    void showArchivePlayer(
+        const Archive &archive, const SharedWorkspace &space, std::function<void()> callback = [] {});
     void addChatIcon(QWidget *page);
     void openChatApp(bool force, const QString &workspaceId);
     void closeChatApp();

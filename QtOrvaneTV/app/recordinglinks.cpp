@@ -13,8 +13,7 @@
 
 RecordingLinks::RecordingLinks(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 QString RecordingLinks::recordingIdOf(const QString &text)
 {

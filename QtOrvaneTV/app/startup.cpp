@@ -31,7 +31,8 @@ void setIdentity()
     QCoreApplication::setOrganizationName(QStringLiteral("Orvane"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("orvane.tv"));
     QCoreApplication::setApplicationName(QStringLiteral("Orvane TV"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2").arg(Helpers::getVersion(), Helpers::getBuild()));
+    QCoreApplication::setApplicationVersion(
+        QStringLiteral("%1.%2").arg(Helpers::getVersion(), Helpers::getBuild()));
 }
 
 bool installTranslations(const QLocale &locale)
@@ -43,7 +44,8 @@ bool installTranslations(const QLocale &locale)
     if (!viewer.load(locale, QStringLiteral("orvane-tv"), QStringLiteral("_"), QStringLiteral(":/i18n")))
         return false;
     QCoreApplication::installTranslator(&viewer);
-    if (qt.load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+    if (qt.load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(&qt);
     return true;
 }

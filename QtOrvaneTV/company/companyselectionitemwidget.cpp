@@ -13,11 +13,14 @@ constexpr int spaceRowHeight = 60;
 }
 
 CompanySelectionItemWidget::CompanySelectionItemWidget(QWidget *parent, const CompanyShare &share)
-    : QWidget(parent), ui(new Ui::CompanySelectionItemWidget), share(share)
+    : QWidget(parent)
+    , ui(new Ui::CompanySelectionItemWidget)
+    , share(share)
 {
     setMouseTracking(true);
     ui->setupUi(this);
-    connect(ui->spacesWidget, &QListWidget::itemClicked, this, &CompanySelectionItemWidget::handleListSelection);
+    connect(ui->spacesWidget, &QListWidget::itemClicked, this,
+            &CompanySelectionItemWidget::handleListSelection);
     populateData();
 }
 
@@ -36,7 +39,7 @@ void CompanySelectionItemWidget::populateData()
 {
     ui->companyLabel->setText(share.companyName);
     ui->createdLabel->setText(tr("Created ") + share.createdAt.toString(QStringLiteral("MMM dd yyyy")));
-    const QMap<QString, QVector<CompanyShare> > table = GlobalManager::sharedInstance()->getCompanyShares();
+    const QMap<QString, QVector<CompanyShare>> table = GlobalManager::sharedInstance()->getCompanyShares();
     if (table.contains(share.companySlug))
         populateSpaces(table.value(share.companySlug));
 }
@@ -55,14 +58,15 @@ void CompanySelectionItemWidget::populateSpaces(const QVector<CompanyShare> &spa
     ui->spacesWidget->setMinimumHeight(height);
     ui->spacesWidget->resize(ui->spacesWidget->width(), height);
     layout()->activate();
-    resize(QRect(ui->label->geometry().topLeft(), ui->spacesWidget->geometry().bottomRight()).size()
+    resize(QRect(ui->label->geometry().topLeft(), ui->spacesWidget->geometry().bottomRight())
+               .size()
                .expandedTo(sizeHint()));
 }
 
 void CompanySelectionItemWidget::handleListSelection()
 {
-    const QVector<CompanyShare> spaces =
-        GlobalManager::sharedInstance()->getCompanyShares().value(share.companySlug);
+    const QVector<CompanyShare> spaces
+        = GlobalManager::sharedInstance()->getCompanyShares().value(share.companySlug);
     const int row = ui->spacesWidget->currentRow();
     if (row >= 0 && row < spaces.size())
         emit selected(spaces.at(row));

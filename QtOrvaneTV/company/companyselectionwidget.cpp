@@ -9,13 +9,14 @@
 #include <algorithm>
 
 CompanySelectionWidget::CompanySelectionWidget(QWidget *parent, const QVector<CompanyShare> &shares)
-    : QWidget(parent), ui(new Ui::CompanySelectionWidget), shares(shares)
+    : QWidget(parent)
+    , ui(new Ui::CompanySelectionWidget)
+    , shares(shares)
 {
     ui->setupUi(this);
     // Plain code-point order, not the locale's: "Beacon" before "acme".
-    std::sort(this->shares.begin(), this->shares.end(), [](const CompanyShare &a, const CompanyShare &b) {
-        return a.companyName < b.companyName;
-    });
+    std::sort(this->shares.begin(), this->shares.end(),
+              [](const CompanyShare &a, const CompanyShare &b) { return a.companyName < b.companyName; });
     ui->listWidget->setVisible(!this->shares.isEmpty());
     ui->emptyView->setVisible(ui->listWidget->isHidden());
 

@@ -4,8 +4,12 @@
 #include <QLayout>
 #include <QTabBar>
 
-ProjectFeedSelectionWidget::ProjectFeedSelectionWidget(QWidget *parent, QWidget *liveFeeds, QWidget *recordings)
-    : QWidget(parent), ui(new Ui::ProjectFeedSelectionWidget), liveFeeds(liveFeeds), recordings(recordings)
+ProjectFeedSelectionWidget::ProjectFeedSelectionWidget(QWidget *parent, QWidget *liveFeeds,
+                                                       QWidget *recordings)
+    : QWidget(parent)
+    , ui(new Ui::ProjectFeedSelectionWidget)
+    , liveFeeds(liveFeeds)
+    , recordings(recordings)
 {
     ui->setupUi(this);
     // The tabs' font is set here rather than in the style sheet, so that the tab

@@ -12,7 +12,9 @@ class ProjectFeedSelectionWidget;
 // A space's page: its live feeds and its recordings in two tabs. Owns both page
 // widgets. The navigation stack stops it when it is popped: the live feeds stop
 // first, then stopped() is reported (once), which ends the chat program.
-class ProjectFeedSelectionWidget : public QWidget, public VideoPage
+class ProjectFeedSelectionWidget
+    : public QWidget
+    , public VideoPage
 {
     Q_OBJECT
 

@@ -2,7 +2,9 @@
 #include "ui_projectspacewidget.h"
 
 ProjectSpaceWidget::ProjectSpaceWidget(QWidget *parent, const CompanyShare &share)
-    : QWidget(parent), ui(new Ui::ProjectSpaceWidget), share(share)
+    : QWidget(parent)
+    , ui(new Ui::ProjectSpaceWidget)
+    , share(share)
 {
     ui->setupUi(this);
     setAttribute(Qt::WA_StyledBackground);

@@ -23,7 +23,8 @@ constexpr int longestRetryMs = 10000;
 } // namespace
 
 DashboardPlayerWidget::DashboardPlayerWidget(QWidget *parent)
-    : QWidget(parent), ui(new Ui::DashboardPlayerWidget)
+    : QWidget(parent)
+    , ui(new Ui::DashboardPlayerWidget)
 {
     ui->setupUi(this);
     renderer = new OrvaneAV::OpenGLWidgetRenderer(ui->contentContainer);
@@ -102,12 +103,8 @@ void DashboardPlayerWidget::playSourceUsingPlayer(const Camera &camera, AVPlayer
     }
     if (!(newPlayer && newPlayer->isPlaying())) {
         switch (statusForStream(camera.sharedStream)) {
-        case Offline:
-            showStill(QStringLiteral(":/CameraOffline.png"));
-            break;
-        case Online:
-            startLoadingAnimation();
-            break;
+        case Offline: showStill(QStringLiteral(":/CameraOffline.png")); break;
+        case Online: startLoadingAnimation(); break;
         case OnlinePlaying: {
             QPixmap preview;
             if (preview.loadFromData(camera.sharedStream.previewImage))
@@ -126,7 +123,8 @@ void DashboardPlayerWidget::playSourceUsingPlayer(const Camera &camera, AVPlayer
     player = newPlayer;
     if (player) {
         player->addVideoRenderer(renderer);
-        m_stateConnection = connect(player, &AVPlayer::stateChanged, this, &DashboardPlayerWidget::followState);
+        m_stateConnection
+            = connect(player, &AVPlayer::stateChanged, this, &DashboardPlayerWidget::followState);
     }
 }
 

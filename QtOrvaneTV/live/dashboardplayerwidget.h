@@ -39,7 +39,8 @@ public:
     // values are percent-encoded; the player hands FFmpeg the decoded values.
     static QString streamAddress(const SharedStream &stream, const PlayerSettings &settings);
 
-    void playSourceUsingPlayer(const Camera &camera, OrvaneAV::AVPlayer *player, const PlayerSettings &settings);
+    void playSourceUsingPlayer(const Camera &camera, OrvaneAV::AVPlayer *player,
+                               const PlayerSettings &settings);
     void stop();
     bool isPlaying() const;
     Camera currentSource() const { return m_currentCamera; }

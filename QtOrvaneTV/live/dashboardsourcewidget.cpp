@@ -7,7 +7,8 @@
 #include <QMouseEvent>
 
 DashboardSourceWidget::DashboardSourceWidget(QWidget *parent)
-    : QWidget(parent), ui(new Ui::DashboardSourceWidget)
+    : QWidget(parent)
+    , ui(new Ui::DashboardSourceWidget)
 {
     ui->setupUi(this);
     setHighlighted(false);
@@ -31,12 +32,13 @@ void DashboardSourceWidget::setCameraId(const QString &id)
     }
     refresh();
     disconnect(m_snapshotConnection);
-    m_snapshotConnection = connect(manager, &GlobalManager::updatedSnapshot, this, [this](const Camera &updated) {
-        if (updated.id != camera.id)
-            return;
-        camera = updated;
-        refresh();
-    });
+    m_snapshotConnection
+        = connect(manager, &GlobalManager::updatedSnapshot, this, [this](const Camera &updated) {
+              if (updated.id != camera.id)
+                  return;
+              camera = updated;
+              refresh();
+          });
 }
 
 void DashboardSourceWidget::refresh()

@@ -30,8 +30,13 @@ int playersFor(LayoutPreference layout)
 
 DashboardWidget::DashboardWidget(QWidget *parent, const SharedWorkspace &space, const QString &overlayText,
                                  const User &user, QtOVCoreAPIFramework *framework)
-    : QWidget(parent), ui(new Ui::DashboardWidget), space(space), overlayText(overlayText),
-      streamTimer(new QTimer(this)), user(user), framework(framework)
+    : QWidget(parent)
+    , ui(new Ui::DashboardWidget)
+    , space(space)
+    , overlayText(overlayText)
+    , streamTimer(new QTimer(this))
+    , user(user)
+    , framework(framework)
 {
     ui->setupUi(this);
     ui->layoutButton->setSourceIcon(QIcon(QStringLiteral(":/LayoutIcon.png")));
@@ -251,7 +256,8 @@ AVPlayer *DashboardWidget::makePlayerForId(const QString &streamId)
     const PlayerSettings settings = GlobalManager::sharedInstance()->getPlayerSettings(space, streamId);
     applySettings(player, settings, true);
     disconnect(m_settingsConnections.value(player));
-    m_settingsConnections.insert(player,
+    m_settingsConnections.insert(
+        player,
         connect(GlobalManager::sharedInstance(), &GlobalManager::playerSettingsChanged, this,
                 [this, player, streamId](const SharedWorkspace &, const QString &resourceId,
                                          const PlayerSettings &changed) {
@@ -326,9 +332,10 @@ void DashboardWidget::rebuildStrip()
             button->setObjectName(name);
             button->setIcon(QIcon(QStringLiteral(":/%1.png").arg(name)));
             button->setIconSize(QSize(64, 64));
-            button->setStyleSheet(QStringLiteral("border: %1px solid %2; background: %3; border-radius: 8px;")
-                                      .arg(int(layout()) == column ? 2 : 0)
-                                      .arg(Theme::styleColor(Theme::appOrange), Theme::styleColor(Theme::cellBackground)));
+            button->setStyleSheet(
+                QStringLiteral("border: %1px solid %2; background: %3; border-radius: 8px;")
+                    .arg(int(layout()) == column ? 2 : 0)
+                    .arg(Theme::styleColor(Theme::appOrange), Theme::styleColor(Theme::cellBackground)));
             const LayoutPreference chosen = LayoutPreference(column);
             connect(button, &QToolButton::clicked, this, [this, chosen] { showLayout(chosen); });
             strip->addWidget(button, 0, column);
@@ -446,17 +453,25 @@ void DashboardWidget::keyPressEvent(QKeyEvent *event)
     const int offered = sources().size();
     switch (event->key()) {
     case Qt::Key_1: showOneUp(); return;
-    case Qt::Key_2: if (offered > 1) showTwoUp(); return;
-    case Qt::Key_3: if (offered > 2) showThreeUp(); return;
-    case Qt::Key_4: if (offered > 3) showFourUp(); return;
+    case Qt::Key_2:
+        if (offered > 1)
+            showTwoUp();
+        return;
+    case Qt::Key_3:
+        if (offered > 2)
+            showThreeUp();
+        return;
+    case Qt::Key_4:
+        if (offered > 3)
+            showFourUp();
+        return;
     case Qt::Key_Escape:
         if (isShowingFullScreen) {
             toggleFullScreen(ui->preview1->currentSource());
             return;
         }
         break;
-    default:
-        break;
+    default: break;
     }
     QWidget::keyPressEvent(event);
 }
@@ -515,7 +530,8 @@ void DashboardWidget::streamTimerTick()
     }
 }
 
-void DashboardWidget::sendStreamStats(const QString &slug, const CompanyShare &share, QMap<QString, qint64> pending)
+void DashboardWidget::sendStreamStats(const QString &slug, const CompanyShare &share,
+                                      QMap<QString, qint64> pending)
 {
     while (!pending.isEmpty()) {
         const QString streamId = pending.firstKey();
@@ -526,16 +542,16 @@ void DashboardWidget::sendStreamStats(const QString &slug, const CompanyShare &s
         const int sent = int(qMin<qint64>(bytes, INT_MAX));
         disconnect(m_reportConnection);
         m_reportConnection = connect(framework, &QtOVCoreAPIFramework::gotStreamViewResponse, this,
-            [this, slug, share, pending, streamId, sent](const QString &error) {
-                disconnect(m_reportConnection);
-                if (error.isEmpty()) {
-                    qint64 &count = streamToBitrateMap[streamId];
-                    count = qMax<qint64>(0, count - sent);
-                } else {
-                    qDebug() << "Stream View Error: " << error;
-                }
-                sendStreamStats(slug, share, pending);
-            });
+                                     [this, slug, share, pending, streamId, sent](const QString &error) {
+                                         disconnect(m_reportConnection);
+                                         if (error.isEmpty()) {
+                                             qint64 &count = streamToBitrateMap[streamId];
+                                             count = qMax<qint64>(0, count - sent);
+                                         } else {
+                                             qDebug() << "Stream View Error: " << error;
+                                         }
+                                         sendStreamStats(slug, share, pending);
+                                     });
         framework->sendStreamView(slug, false, streamId, share.id.toInt(), sent);
         return;
     }

@@ -30,15 +30,17 @@ class DashboardWidget;
 // and source strips under them, one player per stream (players whose playback
 // stopped wait to be reused), the first tile's frame rate, and every 15 s a
 // report to the service of the bytes watched per stream.
-class DashboardWidget : public QWidget, public VideoPage
+class DashboardWidget
+    : public QWidget
+    , public VideoPage
 {
     Q_OBJECT
 
 public:
     enum State { closed = 0, showingLayouts = 1, showingSources = 2 };
 
-    DashboardWidget(QWidget *parent, const SharedWorkspace &space, const QString &overlayText, const User &user,
-                    QtOVCoreAPIFramework *framework);
+    DashboardWidget(QWidget *parent, const SharedWorkspace &space, const QString &overlayText,
+                    const User &user, QtOVCoreAPIFramework *framework);
     ~DashboardWidget() override;
 
     void start() override;
@@ -56,7 +58,10 @@ public:
     QVector<DashboardSourceWidget *> stripSources() const { return m_stripSources; }
     // The layouts the strip offers, by name ("LayoutOne" ...).
     QStringList stripLayouts() const;
-    OrvaneAV::AVPlayer *playerForStream(const QString &streamId) const { return streamToPlayerMap.value(streamId); }
+    OrvaneAV::AVPlayer *playerForStream(const QString &streamId) const
+    {
+        return streamToPlayerMap.value(streamId);
+    }
     QMap<QString, qint64> watchedBytes() const { return streamToBitrateMap; }
     bool toolbarShown() const;
     // One tick of the report timer (driven by the timer; callable to step it).
@@ -102,7 +107,7 @@ private:
     Ui::DashboardWidget *ui;
     SharedWorkspace space;
     QString overlayText;
-    QList<QPointer<OrvaneAV::AVPlayer> > waitingPlayers;
+    QList<QPointer<OrvaneAV::AVPlayer>> waitingPlayers;
     QMap<QString, OrvaneAV::AVPlayer *> streamToPlayerMap;
     // Bytes watched per stream since the last accepted report (64 bits: a busy
     // stream passes 2^31 within the hour when reports fail).

@@ -8,8 +8,10 @@
 #include <QToolButton>
 
 LiveFeedSelectionWidget::LiveFeedSelectionWidget(QWidget *parent, const SharedWorkspace &space)
-    : QWidget(parent), ui(new Ui::LiveFeedSelectionWidget), space(space),
-      flowLayout(new FlowLayout(-1, -1, 20))
+    : QWidget(parent)
+    , ui(new Ui::LiveFeedSelectionWidget)
+    , space(space)
+    , flowLayout(new FlowLayout(-1, -1, 20))
 {
     ui->setupUi(this);
     ui->infoLabel->setToolTip(multiviewHelp());
@@ -29,9 +31,10 @@ LiveFeedSelectionWidget::~LiveFeedSelectionWidget()
 
 QString LiveFeedSelectionWidget::multiviewHelp()
 {
-    return tr("<html><head/><body><p>Multiview helps you view and collaborate with multiple live feeds at once. "
-              "</p><p>You can choose the placement of each camera once you\u2019ve selected a layout from below. "
-              "Your placement of cameras will be saved automatically</p></body></html>");
+    return tr(
+        "<html><head/><body><p>Multiview helps you view and collaborate with multiple live feeds at once. "
+        "</p><p>You can choose the placement of each camera once you\u2019ve selected a layout from below. "
+        "Your placement of cameras will be saved automatically</p></body></html>");
 }
 
 void LiveFeedSelectionWidget::populate()

@@ -17,7 +17,9 @@ class LiveFeedSelectionWidget;
 
 // The first tab of a space's page: one tile per live source, and the buttons
 // that open the multiview in two-, three- or four-up.
-class LiveFeedSelectionWidget : public QWidget, public VideoPage
+class LiveFeedSelectionWidget
+    : public QWidget
+    , public VideoPage
 {
     Q_OBJECT
 

@@ -43,7 +43,7 @@ private:
     Ui::NavigationWidget *ui;
     QVector<QWidget *> m_widgets;
     QHash<QWidget *, RightButton> icons;
-    QHash<QWidget *, std::function<void()> > callbacks;
+    QHash<QWidget *, std::function<void()>> callbacks;
     QMetaObject::Connection m_rightButtonConnection;
 };
 

@@ -7,8 +7,8 @@ class VideoPage
 {
 public:
     virtual ~VideoPage() = default;
-    virtual void start() {}
-    virtual void stop() {}
+    virtual void start() { }
+    virtual void stop() { }
 };
 
 #endif // VIDEOPAGE_H

@@ -9,8 +9,7 @@
 
 DisplayKeeper::DisplayKeeper(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 DisplayKeeper *DisplayKeeper::keepDisplayOn(const QString &applicationName, const QString &reason)
 {
@@ -23,7 +22,7 @@ void DisplayKeeper::request(const QString &applicationName, const QString &reaso
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
-        return;  // no desktop session: nothing to keep awake
+        return; // no desktop session: nothing to keep awake
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("/org/freedesktop/ScreenSaver"),
         QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("Inhibit"));

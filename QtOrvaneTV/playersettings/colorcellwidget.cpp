@@ -5,7 +5,9 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 
-ColorCellWidget::ColorCellWidget(QWidget *parent) : QWidget(parent), box(new QCheckBox(this))
+ColorCellWidget::ColorCellWidget(QWidget *parent)
+    : QWidget(parent)
+    , box(new QCheckBox(this))
 {
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(14, 6, 14, 6);

@@ -4,16 +4,22 @@
 #include "playersettings/colorcellwidget.h"
 #include "session/globalmanager.h"
 
-ColorProfileWidget::ColorProfileWidget(QWidget *parent, bool selectingColorRange, const PlayerSettings &settings)
-    : QWidget(parent), ui(new Ui::ColorProfileWidget), m_selectingColorRange(selectingColorRange), settings(settings)
+ColorProfileWidget::ColorProfileWidget(QWidget *parent, bool selectingColorRange,
+                                       const PlayerSettings &settings)
+    : QWidget(parent)
+    , ui(new Ui::ColorProfileWidget)
+    , m_selectingColorRange(selectingColorRange)
+    , settings(settings)
 {
     ui->setupUi(this);
     m_row = selectingColorRange ? settings.colorRange : settings.colorProfile;
-    const int entries = selectingColorRange ? GlobalManager::numColorRanges() : GlobalManager::numColorSpaces();
+    const int entries
+        = selectingColorRange ? GlobalManager::numColorRanges() : GlobalManager::numColorSpaces();
     for (int i = 0; i < entries; ++i) {
         auto *item = new QListWidgetItem(ui->listWidget);
         auto *cell = new ColorCellWidget(ui->listWidget);
-        cell->setText(selectingColorRange ? GlobalManager::colorRangeText(i) : GlobalManager::colorSpaceText(i));
+        cell->setText(selectingColorRange ? GlobalManager::colorRangeText(i)
+                                          : GlobalManager::colorSpaceText(i));
         cell->setIndex(i);
         item->setSizeHint(cell->sizeHint());
         ui->listWidget->setItemWidget(item, cell);

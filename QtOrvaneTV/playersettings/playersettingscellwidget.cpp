@@ -1,8 +1,10 @@
 #include "playersettings/playersettingscellwidget.h"
 #include "ui_playersettingscellwidget.h"
 
-PlayerSettingsCellWidget::PlayerSettingsCellWidget(QWidget *parent, const QString &title, const QString &subtitle)
-    : QWidget(parent), ui(new Ui::PlayerSettingsCellWidget)
+PlayerSettingsCellWidget::PlayerSettingsCellWidget(QWidget *parent, const QString &title,
+                                                   const QString &subtitle)
+    : QWidget(parent)
+    , ui(new Ui::PlayerSettingsCellWidget)
 {
     ui->setupUi(this);
     setAttribute(Qt::WA_StyledBackground);

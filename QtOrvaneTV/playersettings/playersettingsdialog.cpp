@@ -11,7 +11,11 @@
 
 PlayerSettingsDialog::PlayerSettingsDialog(QWidget *parent, const SharedWorkspace &space,
                                            OrvaneAV::AVPlayer *player, const PlayerSettings &settings)
-    : QDialog(parent), ui(new Ui::PlayerSettingsDialog), player(player), space(space), settings(settings)
+    : QDialog(parent)
+    , ui(new Ui::PlayerSettingsDialog)
+    , player(player)
+    , space(space)
+    , settings(settings)
 {
     ui->setupUi(this);
 }

@@ -11,9 +11,12 @@ const char rangeTitle[] = QT_TRANSLATE_NOOP("PlayerSettingsRootWidget", "Color R
 
 PlayerSettingsRootWidget::PlayerSettingsRootWidget(QWidget *parent, const SharedWorkspace &space,
                                                    const Archive &archive, OrvaneAV::AVPlayer *player)
-    : QWidget(parent), ui(new Ui::PlayerSettingsRootWidget), space(space),
-      settings(GlobalManager::sharedInstance()->getPlayerSettings(space, archive.id)), resourceId(archive.id),
-      player(player)
+    : QWidget(parent)
+    , ui(new Ui::PlayerSettingsRootWidget)
+    , space(space)
+    , settings(GlobalManager::sharedInstance()->getPlayerSettings(space, archive.id))
+    , resourceId(archive.id)
+    , player(player)
 {
     build();
     setWindowTitle(archive.encoderName);
@@ -23,8 +26,11 @@ PlayerSettingsRootWidget::PlayerSettingsRootWidget(QWidget *parent, const Shared
 
 PlayerSettingsRootWidget::PlayerSettingsRootWidget(QWidget *parent, const SharedWorkspace &space,
                                                    const SharedStream &stream)
-    : QWidget(parent), ui(new Ui::PlayerSettingsRootWidget), space(space),
-      settings(GlobalManager::sharedInstance()->getPlayerSettings(space, stream.id)), resourceId(stream.id)
+    : QWidget(parent)
+    , ui(new Ui::PlayerSettingsRootWidget)
+    , space(space)
+    , settings(GlobalManager::sharedInstance()->getPlayerSettings(space, stream.id))
+    , resourceId(stream.id)
 {
     build();
     setWindowTitle(stream.name);
@@ -64,7 +70,8 @@ void PlayerSettingsRootWidget::build()
         ui->delayMsLabel->setText(tr("%1 ms").arg(value));
     });
     // Only the value where the handle is let go is stored.
-    connect(ui->delaySlider, &QSlider::sliderReleased, this, [this] { emit delayChanged(ui->delaySlider->value()); });
+    connect(ui->delaySlider, &QSlider::sliderReleased, this,
+            [this] { emit delayChanged(ui->delaySlider->value()); });
     connect(ui->autoCheckBox, &QCheckBox::toggled, this, [this](bool on) {
         ui->delayWidget->setVisible(!on);
         emit autoDelayChanged(on);
@@ -74,7 +81,8 @@ void PlayerSettingsRootWidget::build()
 PlayerSettingsCellWidget *PlayerSettingsRootWidget::row(const QString &title) const
 {
     for (int i = 0; i < ui->listWidget->count(); ++i) {
-        auto *cell = qobject_cast<PlayerSettingsCellWidget *>(ui->listWidget->itemWidget(ui->listWidget->item(i)));
+        auto *cell
+            = qobject_cast<PlayerSettingsCellWidget *>(ui->listWidget->itemWidget(ui->listWidget->item(i)));
         if (cell && cell->getTitle() == title)
             return cell;
     }

@@ -8,7 +8,9 @@
 #include <QHoverEvent>
 #include <QMenu>
 
-ArchiveCell::ArchiveCell(QWidget *parent) : QWidget(parent), ui(new Ui::ArchiveCell)
+ArchiveCell::ArchiveCell(QWidget *parent)
+    : QWidget(parent)
+    , ui(new Ui::ArchiveCell)
 {
     ui->setupUi(this);
     setAttribute(Qt::WA_Hover);
@@ -84,9 +86,7 @@ bool ArchiveCell::event(QEvent *event)
     // Scrubbing needs the strip.
     if (!archive.extendedPreviewImage.isNull()) {
         switch (event->type()) {
-        case QEvent::HoverEnter:
-            ui->preview->beginHovering();
-            break;
+        case QEvent::HoverEnter: ui->preview->beginHovering(); break;
         case QEvent::HoverMove: {
             hoverX = static_cast<QHoverEvent *>(event)->pos().x();
             ui->preview->hover(hoverX);
@@ -99,8 +99,7 @@ bool ArchiveCell::event(QEvent *event)
             ui->preview->endHovering();
             showFrame(0);
             break;
-        default:
-            break;
+        default: break;
         }
     }
     return QWidget::event(event);

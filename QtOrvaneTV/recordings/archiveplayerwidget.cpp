@@ -25,11 +25,16 @@ constexpr int headerHeight = 30;
 constexpr int longestRetryMs = 10000;
 } // namespace
 
-ArchivePlayerWidget::ArchivePlayerWidget(QWidget *parent, const Archive &archive, const SharedWorkspace &space,
-                                         const QString &overlayText, QtOVCoreAPIFramework *framework,
-                                         const PlayerSettings &settings)
-    : QWidget(parent), ui(new Ui::ArchivePlayerWidget), archive(archive), space(space), overlayText(overlayText),
-      settings(settings), framework(framework)
+ArchivePlayerWidget::ArchivePlayerWidget(QWidget *parent, const Archive &archive,
+                                         const SharedWorkspace &space, const QString &overlayText,
+                                         QtOVCoreAPIFramework *framework, const PlayerSettings &settings)
+    : QWidget(parent)
+    , ui(new Ui::ArchivePlayerWidget)
+    , archive(archive)
+    , space(space)
+    , overlayText(overlayText)
+    , settings(settings)
+    , framework(framework)
 {
     ui->setupUi(this);
     setContextMenuPolicy(Qt::CustomContextMenu);
@@ -48,11 +53,13 @@ ArchivePlayerWidget::ArchivePlayerWidget(QWidget *parent, const Archive &archive
     player = std::make_unique<AVPlayer>();
     player->setVideoDecoderPriority(PlayerSettings::decoderPriority());
     connect(player.get(), &AVPlayer::error, this, &ArchivePlayerWidget::handleError, Qt::QueuedConnection);
-    m_settingsConnection = connect(manager, &GlobalManager::playerSettingsChanged, this,
-        [this](const SharedWorkspace &changedSpace, const QString &resourceId, const PlayerSettings &changed) {
-            if (resourceId == this->archive.id && changedSpace.id == this->space.id)
-                applySettings(changed);
-        });
+    m_settingsConnection
+        = connect(manager, &GlobalManager::playerSettingsChanged, this,
+                  [this](const SharedWorkspace &changedSpace, const QString &resourceId,
+                         const PlayerSettings &changed) {
+                      if (resourceId == this->archive.id && changedSpace.id == this->space.id)
+                          applySettings(changed);
+                  });
 
     renderer = new OrvaneAV::OpenGLWidgetRenderer(ui->playerContainer);
     renderer->setObjectName(QStringLiteral("videoRenderer"));
@@ -64,7 +71,8 @@ ArchivePlayerWidget::ArchivePlayerWidget(QWidget *parent, const Archive &archive
             Qt::QueuedConnection);
 
     const int frameWidth = ui->extendedPreviewImageView->maximumHeight() * 16 / 9;
-    ui->extendedPreviewImageView->setMaximumWidth(qMax(1, archive.info.extendedPreviewFrameCount) * frameWidth);
+    ui->extendedPreviewImageView->setMaximumWidth(qMax(1, archive.info.extendedPreviewFrameCount)
+                                                  * frameWidth);
     connect(manager, &GlobalManager::loadedImageForUrl, this, [this](const QUrl &url, const QImage &image) {
         if (url == QUrl(this->archive.extendedPreviewUrl))
             ui->extendedPreviewImageView->setPixmap(QPixmap::fromImage(image));
@@ -134,9 +142,11 @@ void ArchivePlayerWidget::playerStateChanged(AVPlayer::State state)
     updatePlayIcon();
     if (state == AVPlayer::PlayingState) {
         player->audio()->setVolume(30.0);
-        ui->timeSlider->setRange(int(player->mediaStartPosition()), int(qMin<qint64>(player->mediaStopPosition(), INT_MAX)));
+        ui->timeSlider->setRange(int(player->mediaStartPosition()),
+                                 int(qMin<qint64>(player->mediaStopPosition(), INT_MAX)));
         const QString format = timeFormat(player->duration());
-        ui->totalTimeLabel->setText(QStringLiteral("/ ") + QTime(0, 0).addMSecs(int(player->duration())).toString(format));
+        ui->totalTimeLabel->setText(QStringLiteral("/ ")
+                                    + QTime(0, 0).addMSecs(int(player->duration())).toString(format));
         startStreamTimer();
         applySettings(settings);
         player->setOverlayText(overlayText);
@@ -190,17 +200,10 @@ void ArchivePlayerWidget::playClicked()
 void ArchivePlayerWidget::keyPressEvent(QKeyEvent *event)
 {
     switch (event->key()) {
-    case Qt::Key_Space:
-        playClicked();
-        return;
-    case Qt::Key_Left:
-        player->seek(qMax<qint64>(0, player->position() - 5000));
-        return;
-    case Qt::Key_Right:
-        player->seek(qMin(player->duration(), player->position() + 5000));
-        return;
-    default:
-        QWidget::keyPressEvent(event);
+    case Qt::Key_Space: playClicked(); return;
+    case Qt::Key_Left: player->seek(qMax<qint64>(0, player->position() - 5000)); return;
+    case Qt::Key_Right: player->seek(qMin(player->duration(), player->position() + 5000)); return;
+    default: QWidget::keyPressEvent(event);
     }
 }
 
@@ -213,7 +216,8 @@ void ArchivePlayerWidget::showContextMenu(const QPoint &globalPosition)
     menu->setStyleSheet(QStringLiteral("background-color: %1; color: white;")
                             .arg(Theme::styleColor(Theme::popupCellBackground)));
     const bool muted = player->audio()->isMute();
-    menu->addAction(muted ? tr("Unmute") : tr("Mute"), this, [this, muted] { player->audio()->setMute(!muted); });
+    menu->addAction(muted ? tr("Unmute") : tr("Mute"), this,
+                    [this, muted] { player->audio()->setMute(!muted); });
     menu->addAction(tr("Display Settings"), this, [this] { emit showPlayerSettings(archive); });
     menu->popup(globalPosition - QPoint(100, 0));
 }
@@ -276,16 +280,17 @@ void ArchivePlayerWidget::sendStreamInfo()
             const qint64 sent = qMin<qint64>(fileUsageBytes, INT_MAX);
             disconnect(m_reportConnection);
             m_reportConnection = connect(framework, &QtOVCoreAPIFramework::gotStreamViewResponse, this,
-                [this, sent](const QString &error) {
-                    disconnect(m_reportConnection);
-                    if (error.isEmpty())
-                        fileUsageBytes = qMax<qint64>(0, fileUsageBytes - sent);
-                    else
-                        qDebug() << "Stream View Error: " << error;
-                });
+                                         [this, sent](const QString &error) {
+                                             disconnect(m_reportConnection);
+                                             if (error.isEmpty())
+                                                 fileUsageBytes = qMax<qint64>(0, fileUsageBytes - sent);
+                                             else
+                                                 qDebug() << "Stream View Error: " << error;
+                                         });
             if (sent > 0) {
                 qDebug() << "Sending archive view with" << sent << "bytes";
-                framework->sendStreamView(manager->getCompanySlug(), true, archive.id, share.id.toInt(), int(sent));
+                framework->sendStreamView(manager->getCompanySlug(), true, archive.id, share.id.toInt(),
+                                          int(sent));
             }
             return;
         }

@@ -19,7 +19,7 @@ class QtOVCoreAPIFramework;
 namespace OrvaneAV {
 class AVError;
 class OpenGLWidgetRenderer;
-}
+} // namespace OrvaneAV
 
 namespace Ui {
 class ArchivePlayerWidget;
@@ -29,13 +29,16 @@ class ArchivePlayerWidget;
 // control strip (the extended preview, a time slider, play/pause, the times).
 // It applies the recording's settings, records it as viewed, opens it again
 // after a network failure, and reports the bytes watched.
-class ArchivePlayerWidget : public QWidget, public VideoPage
+class ArchivePlayerWidget
+    : public QWidget
+    , public VideoPage
 {
     Q_OBJECT
 
 public:
     ArchivePlayerWidget(QWidget *parent, const Archive &archive, const SharedWorkspace &space,
-                        const QString &overlayText, QtOVCoreAPIFramework *framework, const PlayerSettings &settings);
+                        const QString &overlayText, QtOVCoreAPIFramework *framework,
+                        const PlayerSettings &settings);
     ~ArchivePlayerWidget() override;
 
     void start() override;

@@ -5,7 +5,9 @@
 
 #include <QMessageBox>
 
-DatePicker::DatePicker(QWidget *parent) : QWidget(parent), ui(new Ui::DatePicker)
+DatePicker::DatePicker(QWidget *parent)
+    : QWidget(parent)
+    , ui(new Ui::DatePicker)
 {
     ui->setupUi(this);
     setAttribute(Qt::WA_StyledBackground);

@@ -1,6 +1,7 @@
 #include "recordings/rangedcalendar.h"
 
-RangedCalendar::RangedCalendar(QWidget *parent) : QCalendarWidget(parent)
+RangedCalendar::RangedCalendar(QWidget *parent)
+    : QCalendarWidget(parent)
 {
     highlighter.setBackground(palette().brush(QPalette::Highlight));
     highlighter.setForeground(palette().brush(QPalette::HighlightedText));

@@ -28,7 +28,9 @@ FlowLayout *growingLayout(QWidget *grid)
 } // namespace
 
 RecordingsSelectionWidget::RecordingsSelectionWidget(QWidget *parent, const SharedWorkspace &space)
-    : QWidget(parent), ui(new Ui::RecordingsSelectionWidget), space(space)
+    : QWidget(parent)
+    , ui(new Ui::RecordingsSelectionWidget)
+    , space(space)
 {
     ui->setupUi(this);
     ui->filterWidget->setAttribute(Qt::WA_StyledBackground);
@@ -115,7 +117,7 @@ QVector<QString> RecordingsSelectionWidget::chosenCameraIds() const
         QString smallest;
         for (auto it = encoderSids.begin(); it != encoderSids.end(); ++it) {
             if (it.value() == name) {
-                smallest = it.key();  // keys are in order: the first is the smallest
+                smallest = it.key(); // keys are in order: the first is the smallest
                 break;
             }
         }
@@ -146,7 +148,8 @@ void RecordingsSelectionWidget::requestPage(int offset)
     // Every page of one list asks for the same days: up to the day after the
     // last day, so that the last day is whole.
     GlobalManager::sharedInstance()->loadAllSharedArchives(space, chosenCameraIds(), offset, minDate.date(),
-                                                           maxDate.isValid() ? maxDate.date().addDays(1) : QDate());
+                                                           maxDate.isValid() ? maxDate.date().addDays(1)
+                                                                             : QDate());
 }
 
 void RecordingsSelectionWidget::scrollViewDidScroll(int value)
@@ -161,7 +164,7 @@ void RecordingsSelectionWidget::gotArchives(const QVector<Archive> &page, const 
                                             const QString &error)
 {
     if (!isLoading)
-        return;  // another browser's request
+        return; // another browser's request
     if (!error.isEmpty()) {
         // Loading stays marked: nothing more is asked until the space is opened again.
         qDebug() << "Error loading archives!" << error;
@@ -174,7 +177,8 @@ void RecordingsSelectionWidget::gotArchives(const QVector<Archive> &page, const 
         pagingOffset += paging.value(QStringLiteral("count")).toInt();
     for (const Archive &archive : page) {
         QVector<Archive> &day = archivesByDate[archive.createdAt.date()];
-        const bool known = std::any_of(day.begin(), day.end(), [&](const Archive &a) { return a.id == archive.id; });
+        const bool known
+            = std::any_of(day.begin(), day.end(), [&](const Archive &a) { return a.id == archive.id; });
         if (!known)
             day.append(archive);
     }
@@ -212,9 +216,10 @@ bool RecordingsSelectionWidget::shouldAddArchive(const Archive &archive, const F
     if (!context.knownIds.contains(archive.id))
         return false;
     if (!filteredNames.isEmpty() && !filteredNames.contains(archive.encoderName)) {
-        const bool byCamera = std::any_of(context.cameraIds.begin(), context.cameraIds.end(), [&](const QString &id) {
-            return !archive.cameraId.isEmpty() && id.contains(archive.cameraId);
-        });
+        const bool byCamera
+            = std::any_of(context.cameraIds.begin(), context.cameraIds.end(), [&](const QString &id) {
+                  return !archive.cameraId.isEmpty() && id.contains(archive.cameraId);
+              });
         if (!byCamera)
             return false;
     }
@@ -267,7 +272,8 @@ ArchiveCell *RecordingsSelectionWidget::makeArchiveCell(QWidget *grid, const Arc
             manager->unmarkArchiveInWorkspace(cell->getArchive(), space);
         populateRecordings(archives);
     });
-    connect(cell, &ArchiveCell::selectedArchiveFromWorkspace, this, &RecordingsSelectionWidget::selectedArchiveInWorkspace);
+    connect(cell, &ArchiveCell::selectedArchiveFromWorkspace, this,
+            &RecordingsSelectionWidget::selectedArchiveInWorkspace);
     return cell;
 }
 
@@ -345,7 +351,8 @@ void RecordingsSelectionWidget::applyFilters()
 void RecordingsSelectionWidget::toggleAllRecordings()
 {
     isShowingAll = !isShowingAll;
-    ui->showAllButton->setIcon(QIcon(isShowingAll ? QStringLiteral(":/UpArrow.png") : QStringLiteral(":/DownArrow.png")));
+    ui->showAllButton->setIcon(
+        QIcon(isShowingAll ? QStringLiteral(":/UpArrow.png") : QStringLiteral(":/DownArrow.png")));
     updateAreas();
 }
 
@@ -353,7 +360,8 @@ void RecordingsSelectionWidget::toggleFilter()
 {
     isFiltering = !isFiltering;
     ui->RecordingsContainer->setVisible(isFiltering);
-    ui->filterButton->setIcon(QIcon(isFiltering ? QStringLiteral(":/FilterShown.png") : QStringLiteral(":/FilterHidden.png")));
+    ui->filterButton->setIcon(
+        QIcon(isFiltering ? QStringLiteral(":/FilterShown.png") : QStringLiteral(":/FilterHidden.png")));
     updateAreas();
     applyFilters();
 }
@@ -400,7 +408,8 @@ void RecordingsSelectionWidget::dateClicked()
     picker->setObjectName(QStringLiteral("datePicker"));
     connect(picker, &DatePicker::datesSelected, this, &RecordingsSelectionWidget::datesSelected);
     picker->adjustSize();
-    const QPoint corner = ui->RecordingFiltersContainer->mapTo(this, ui->RecordingFiltersContainer->rect().bottomRight());
+    const QPoint corner
+        = ui->RecordingFiltersContainer->mapTo(this, ui->RecordingFiltersContainer->rect().bottomRight());
     QPoint place = corner + QPoint(dateButton->width() - picker->width(), 2 * dateButton->height() + 8);
     // Kept inside the browser, whatever its size.
     place.setX(qBound(0, place.x(), qMax(0, width() - picker->width())));
@@ -417,7 +426,7 @@ void RecordingsSelectionWidget::datesSelected(const QDateTime &first, const QDat
     maxDate = last;
     if (first.date().daysTo(last.date()) >= 1)
         dateButton->setText(QStringLiteral("%1 - %2").arg(first.toString(QStringLiteral("MMM dd")),
-                                                           last.toString(QStringLiteral("MMM dd"))));
+                                                          last.toString(QStringLiteral("MMM dd"))));
     else
         dateButton->setText(first.toString(QStringLiteral("MMM dd")));
     applyFilters();
@@ -429,7 +438,8 @@ void RecordingsSelectionWidget::datesSelected(const QDateTime &first, const QDat
 void RecordingsSelectionWidget::sortClicked()
 {
     sortingAscending = !sortingAscending;
-    ui->sortOrderButton->setIcon(QIcon(sortingAscending ? QStringLiteral("://Ascending.png") : QStringLiteral("://Descending.png")));
+    ui->sortOrderButton->setIcon(
+        QIcon(sortingAscending ? QStringLiteral("://Ascending.png") : QStringLiteral("://Descending.png")));
     ui->sortOrderButton->setText(sortingAscending ? tr("Ascending") : tr("Descending"));
     populateAllRecordings();
 }

@@ -60,7 +60,8 @@ private:
     // What the filter rule needs from outside the recording, gathered once per
     // rebuild rather than once per recording (the lists are rebuilt on the GUI
     // thread, with hundreds of recordings).
-    struct FilterContext {
+    struct FilterContext
+    {
         QSet<QString> knownIds;
         QVector<QString> cameraIds;
     };
@@ -102,7 +103,7 @@ private:
     QDateTime minDate;
     QDateTime maxDate;
     QVector<Archive> archives;
-    QMap<QDate, QVector<Archive> > archivesByDate;
+    QMap<QDate, QVector<Archive>> archivesByDate;
     int pagingTotal = 0;
     int pagingOffset = 0;
     QVector<FilterButton *> m_nameButtons;

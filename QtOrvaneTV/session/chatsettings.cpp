@@ -3,8 +3,7 @@
 ChatSettings::ChatSettings(bool textEnabled, bool voiceEnabled)
     : textEnabled(textEnabled)
     , voiceEnabled(voiceEnabled)
-{
-}
+{ }
 
 bool ChatSettings::isEqual(const ChatSettings &other) const
 {

@@ -15,15 +15,16 @@ namespace {
 
 const QString serviceSlug = QStringLiteral("otv");
 
-struct ColourProfile {
+struct ColourProfile
+{
     const char *text;
-    int colorSpace;  // the player's colour space number
+    int colorSpace; // the player's colour space number
 };
 
 // Colour profiles offered for a feed and the player colour space of each.
 const ColourProfile colourProfiles[] = {
-    {"Auto", 0}, {"SDR Rec.709 Gamma", 4}, {"SDR Rec.2020 Gamma", 6},
-    {"HDR P3-D65 PQ", 7}, {"HDR Rec.2020 PQ", 8}, {"HDR Rec.2020 HLG", 9},
+    {"Auto", 0},          {"SDR Rec.709 Gamma", 4}, {"SDR Rec.2020 Gamma", 6},
+    {"HDR P3-D65 PQ", 7}, {"HDR Rec.2020 PQ", 8},   {"HDR Rec.2020 HLG", 9},
 };
 const char *const colourRanges[] = {"Auto", "Legal", "Full"};
 
@@ -40,8 +41,7 @@ GlobalManager::GlobalManager()
     , accessManager(new QNetworkAccessManager(this))
     , archivesMarkedInWorkspaces(Settings::sharedInstance()->loadArchivesMarkedInWorkspaces())
     , recentlyViewed(Settings::sharedInstance()->loadArchiveInWorkspaceViewDate())
-{
-}
+{ }
 
 // ---- Signed-in state and selection -------------------------------------------------
 
@@ -50,7 +50,7 @@ void GlobalManager::setFramework(QtOVCoreAPIFramework *framework)
     m_framework = framework;
 }
 
-void GlobalManager::setCompanyShares(const QMap<QString, QVector<CompanyShare> > &shares)
+void GlobalManager::setCompanyShares(const QMap<QString, QVector<CompanyShare>> &shares)
 {
     m_companyShares = shares;
 }
@@ -67,12 +67,13 @@ void GlobalManager::loadCompanyShares()
     if (!hasFramework())
         return;
     disconnect(m_sharesConnection);
-    m_sharesConnection = connect(m_framework, &QtOVCoreAPIFramework::companySharesGotten, this,
-        [this](const QMap<QString, QVector<CompanyShare> > &shares, const QString &error) {
-            if (error.isEmpty())
-                m_companyShares = shares;
-            emit companySharesLoadedWithError(error);
-        });
+    m_sharesConnection
+        = connect(m_framework, &QtOVCoreAPIFramework::companySharesGotten, this,
+                  [this](const QMap<QString, QVector<CompanyShare>> &shares, const QString &error) {
+                      if (error.isEmpty())
+                          m_companyShares = shares;
+                      emit companySharesLoadedWithError(error);
+                  });
     m_framework->getCompanyShares(serviceSlug);
 }
 
@@ -109,11 +110,12 @@ void GlobalManager::loadAllSharedSources()
     if (!hasFramework())
         return;
     disconnect(m_workspacesConnection);
-    m_workspacesConnection = connect(m_framework, &QtOVCoreAPIFramework::gotSharedWorkspaces, this,
-        [this](const QVector<SharedWorkspace> &workspaces, const QString &error) {
-            setSharedWorkspaces(workspaces);
-            emit sharedSourcesLoadedWithError(error);
-        });
+    m_workspacesConnection
+        = connect(m_framework, &QtOVCoreAPIFramework::gotSharedWorkspaces, this,
+                  [this](const QVector<SharedWorkspace> &workspaces, const QString &error) {
+                      setSharedWorkspaces(workspaces);
+                      emit sharedSourcesLoadedWithError(error);
+                  });
     m_framework->getSharedWorkspaces(m_companySlug, serviceSlug);
 }
 
@@ -190,7 +192,7 @@ QVector<Camera> GlobalManager::getAllSharedCameras() const
 namespace {
 
 // The items of every workspace in order, each id taken once (first one wins).
-template <typename Item>
+template<typename Item>
 QVector<Item> uniqueById(const QVector<SharedWorkspace> &workspaces, QVector<Item> SharedWorkspace::*items)
 {
     QVector<Item> result;
@@ -226,9 +228,10 @@ void GlobalManager::loadAllSharedArchives(const SharedWorkspace &workspace, cons
     disconnect(m_archivesConnection);
     m_archivesConnection = connect(m_framework, &QtOVCoreAPIFramework::gotSharedArchives, this,
                                    &GlobalManager::gotSharedArchives);
-    const QVector<QDate> dates = firstDate.isValid() && lastDate.isValid() ? QVector<QDate>{firstDate, lastDate}
-                                                                           : QVector<QDate>();
-    m_framework->getSharedArchives(m_companySlug, workspace.id, recordingsPageSize, offset, {}, dates, cameraIds);
+    const QVector<QDate> dates
+        = firstDate.isValid() && lastDate.isValid() ? QVector<QDate>{firstDate, lastDate} : QVector<QDate>();
+    m_framework->getSharedArchives(m_companySlug, workspace.id, recordingsPageSize, offset, {}, dates,
+                                   cameraIds);
 }
 
 // ---- Images --------------------------------------------------------------------------------
@@ -263,10 +266,11 @@ void GlobalManager::loadPreview(const Archive &archive)
 {
     const QUrl previewUrl(archive.previewUrl);
     const QString id = archive.id;
-    connect(this, &GlobalManager::loadedImageForUrl, this, [this, previewUrl, id](const QUrl &url, const QImage &image) {
-        if (url == previewUrl)
-            emit archivePreviewLoadedForId(id, image.copy());
-    });
+    connect(this, &GlobalManager::loadedImageForUrl, this,
+            [this, previewUrl, id](const QUrl &url, const QImage &image) {
+                if (url == previewUrl)
+                    emit archivePreviewLoadedForId(id, image.copy());
+            });
     loadImage(previewUrl);
 }
 
@@ -363,7 +367,8 @@ QVector<Archive> GlobalManager::getAllRecentlyViewedArchives(const SharedWorkspa
 
 // ---- Player settings and colour tables ----------------------------------------------------
 
-PlayerSettings GlobalManager::getPlayerSettings(const SharedWorkspace &workspace, const QString &streamId) const
+PlayerSettings GlobalManager::getPlayerSettings(const SharedWorkspace &workspace,
+                                                const QString &streamId) const
 {
     return Settings::sharedInstance()->getPlayerSettings(workspace, streamId);
 }

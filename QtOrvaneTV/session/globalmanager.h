@@ -40,8 +40,8 @@ public:
     // Signed-in state and selection
     void setFramework(QtOVCoreAPIFramework *framework);
     QtOVCoreAPIFramework *framework() const { return m_framework; }
-    QMap<QString, QVector<CompanyShare> > getCompanyShares() const { return m_companyShares; }
-    void setCompanyShares(const QMap<QString, QVector<CompanyShare> > &shares);
+    QMap<QString, QVector<CompanyShare>> getCompanyShares() const { return m_companyShares; }
+    void setCompanyShares(const QMap<QString, QVector<CompanyShare>> &shares);
     void loadCompanyShares();
     QString getCompanySlug() const { return m_companySlug; }
     void setCompanySlug(const QString &slug);
@@ -64,8 +64,8 @@ public:
     QVector<SharedStream> getAllSharedSources() const;
     QVector<Archive> getAllSharedArchives() const;
     // A page of 10 recordings from the offset; arrives as gotSharedArchives.
-    void loadAllSharedArchives(const SharedWorkspace &workspace, const QVector<QString> &cameraIds, int offset,
-                               const QDate &firstDate, const QDate &lastDate);
+    void loadAllSharedArchives(const SharedWorkspace &workspace, const QVector<QString> &cameraIds,
+                               int offset, const QDate &firstDate, const QDate &lastDate);
 
     // Images, downloaded once per URL while they succeed
     void loadImage(const QUrl &url);
@@ -83,7 +83,8 @@ public:
 
     // Player settings and the colour tables
     PlayerSettings getPlayerSettings(const SharedWorkspace &workspace, const QString &streamId) const;
-    void setPlayerSettings(const SharedWorkspace &workspace, const QString &streamId, const PlayerSettings &settings);
+    void setPlayerSettings(const SharedWorkspace &workspace, const QString &streamId,
+                           const PlayerSettings &settings);
     static int numColorSpaces();
     static QString colorSpaceText(int index);
     // The player's colour space number for a colour profile (0 for any other).
@@ -129,7 +130,7 @@ private:
     void rememberPlaying(const QString &id, const QString &name, bool isArchive);
     bool sharePermission(bool CompanyShare::*flag, bool logRefusals) const;
 
-    QMap<QString, QVector<CompanyShare> > m_companyShares;
+    QMap<QString, QVector<CompanyShare>> m_companyShares;
     QVector<SharedWorkspace> m_sharedWorkspaces;
     QString m_companySlug;
     SharedStream m_sharedStream;
@@ -139,8 +140,8 @@ private:
     std::function<void(bool)> m_connHandler;
     bool watermarkEnabled = true;
     QHash<QUrl, QImage> imageCache;
-    QMap<QString, QSet<QString> > archivesMarkedInWorkspaces;
-    QMap<QString, QVector<Archive> > recentlyViewed;
+    QMap<QString, QSet<QString>> archivesMarkedInWorkspaces;
+    QMap<QString, QVector<Archive>> recentlyViewed;
     // The client connections this object re-made for each load.
     QMetaObject::Connection m_sharesConnection;
     QMetaObject::Connection m_workspacesConnection;

@@ -1,15 +1,14 @@
 #include "session/playersettings.h"
 
-PlayerSettings::PlayerSettings(QObject *parent, int colorProfile, int colorRange, bool autoDelay,
-                               int delay, bool muted)
+PlayerSettings::PlayerSettings(QObject *parent, int colorProfile, int colorRange, bool autoDelay, int delay,
+                               bool muted)
     : QObject(parent)
     , colorProfile(colorProfile)
     , colorRange(colorRange)
     , autoDelay(autoDelay)
     , delay(delay)
     , muted(muted)
-{
-}
+{ }
 
 PlayerSettings::PlayerSettings(const PlayerSettings &other)
     : QObject(nullptr)
@@ -18,8 +17,7 @@ PlayerSettings::PlayerSettings(const PlayerSettings &other)
     , autoDelay(other.autoDelay)
     , delay(other.delay)
     , muted(other.muted)
-{
-}
+{ }
 
 PlayerSettings &PlayerSettings::operator=(const PlayerSettings &other)
 {
@@ -39,8 +37,8 @@ bool PlayerSettings::operator==(const PlayerSettings &other) const
 
 QStringList PlayerSettings::decoderPriority()
 {
-    return {QStringLiteral("D3D11"), QStringLiteral("DXVA"), QStringLiteral("VAAPI"), QStringLiteral("VideoToolbox"),
-            QStringLiteral("FFmpeg")};
+    return {QStringLiteral("D3D11"), QStringLiteral("DXVA"), QStringLiteral("VAAPI"),
+            QStringLiteral("VideoToolbox"), QStringLiteral("FFmpeg")};
 }
 
 QDataStream &operator<<(QDataStream &stream, const PlayerSettings &settings)

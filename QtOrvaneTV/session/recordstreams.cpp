@@ -46,17 +46,17 @@ QDataStream &operator>>(QDataStream &stream, ArchiveInfo &info)
 
 QDataStream &operator<<(QDataStream &stream, const Archive &archive)
 {
-    return stream << archive.id << archive.name << archive.externalId << archive.userEmail
-                  << archive.status << archive.createdAt << archive.type << archive.encoderSid
-                  << archive.encoderName << archive.previewUrl << archive.extendedPreviewUrl
-                  << archive.audioThumbnailPreviewUrl << archive.url << archive.webVideoUrl << archive.info;
+    return stream << archive.id << archive.name << archive.externalId << archive.userEmail << archive.status
+                  << archive.createdAt << archive.type << archive.encoderSid << archive.encoderName
+                  << archive.previewUrl << archive.extendedPreviewUrl << archive.audioThumbnailPreviewUrl
+                  << archive.url << archive.webVideoUrl << archive.info;
 }
 
 QDataStream &operator>>(QDataStream &stream, Archive &archive)
 {
     archive = Archive();
-    return stream >> archive.id >> archive.name >> archive.externalId >> archive.userEmail
-                  >> archive.status >> archive.createdAt >> archive.type >> archive.encoderSid
-                  >> archive.encoderName >> archive.previewUrl >> archive.extendedPreviewUrl
-                  >> archive.audioThumbnailPreviewUrl >> archive.url >> archive.webVideoUrl >> archive.info;
+    return stream >> archive.id >> archive.name >> archive.externalId >> archive.userEmail >> archive.status
+        >> archive.createdAt >> archive.type >> archive.encoderSid >> archive.encoderName
+        >> archive.previewUrl >> archive.extendedPreviewUrl >> archive.audioThumbnailPreviewUrl >> archive.url
+        >> archive.webVideoUrl >> archive.info;
 }

@@ -54,7 +54,7 @@ const std::vector<Settings::StoredValue<bool>> &Settings::storedFlags()
     return table;
 }
 
-template <typename T>
+template<typename T>
 const char *Settings::keyOf(const std::vector<StoredValue<T>> &table, T Settings::*member)
 {
     for (const StoredValue<T> &row : table) {
@@ -143,7 +143,7 @@ Settings::Settings()
 
 // A stored map of a registered type; anything else (absent, another or an
 // unknown type) reads as an empty map.
-template <typename T>
+template<typename T>
 T Settings::storedMap(const char *key) const
 {
     const QVariant value = m_settings.value(key);

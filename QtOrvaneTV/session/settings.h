@@ -19,11 +19,11 @@
 enum LayoutPreference { OneUp = 0, TwoUp = 1, ThreeUp = 2, FourUp = 3 };
 
 // Recording ids marked for later, per workspace id.
-using MarkedArchives = QMap<QString, QSet<QString> >;
+using MarkedArchives = QMap<QString, QSet<QString>>;
 // Recently viewed recordings, newest first, per workspace id.
-using ViewedArchives = QMap<QString, QVector<Archive> >;
+using ViewedArchives = QMap<QString, QVector<Archive>>;
 // Player settings per workspace id, then per feed or recording id.
-using PlayerSettingsByWorkspace = QMap<QString, QMap<QString, PlayerSettings> >;
+using PlayerSettingsByWorkspace = QMap<QString, QMap<QString, PlayerSettings>>;
 
 Q_DECLARE_METATYPE(LayoutPreference)
 Q_DECLARE_METATYPE(MarkedArchives)
@@ -100,8 +100,9 @@ private:
 
     // One row per stored value: its key, where it lives, what it reads as when
     // absent. The loader and the setters both go through these tables.
-    template <typename T>
-    struct StoredValue {
+    template<typename T>
+    struct StoredValue
+    {
         const char *key;
         T Settings::*member;
         T fallback;
@@ -109,14 +110,14 @@ private:
     static const std::vector<StoredValue<QString>> &storedTexts();
     static const std::vector<StoredValue<int>> &storedNumbers();
     static const std::vector<StoredValue<bool>> &storedFlags();
-    template <typename T>
+    template<typename T>
     static const char *keyOf(const std::vector<StoredValue<T>> &table, T Settings::*member);
     // Keeps the value and writes it under its key.
     void store(QString Settings::*member, const QString &value);
     void store(int Settings::*member, int value);
     void store(bool Settings::*member, bool value);
 
-    template <typename T>
+    template<typename T>
     T storedMap(const char *key) const;
     void write(const char *key, const QVariant &value);
 

@@ -42,6 +42,7 @@ void AppToolButton::restyle()
         painter.end();
         setIcon(QIcon(tinted));
     }
-    setStyleSheet(QStringLiteral("border-radius: 8px; background-color: %1;")
-                      .arg(selected ? QStringLiteral("rgba(240, 78, 35, 20%)") : QStringLiteral("transparent")));
+    setStyleSheet(
+        QStringLiteral("border-radius: 8px; background-color: %1;")
+            .arg(selected ? QStringLiteral("rgba(240, 78, 35, 20%)") : QStringLiteral("transparent")));
 }

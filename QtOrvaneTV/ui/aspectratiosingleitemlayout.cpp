@@ -5,8 +5,7 @@
 AspectRatioSingleItemLayout::AspectRatioSingleItemLayout(QWidget *parent, double aspectRatio)
     : QLayout(parent)
     , m_aspectRatio(aspectRatio)
-{
-}
+{ }
 
 AspectRatioSingleItemLayout::~AspectRatioSingleItemLayout()
 {

@@ -5,8 +5,7 @@
 DotWidget::DotWidget(QWidget *parent, const QColor &color)
     : QWidget(parent)
     , m_color(color)
-{
-}
+{ }
 
 void DotWidget::paintEvent(QPaintEvent *)
 {

@@ -12,9 +12,11 @@ FilterButton::FilterButton(QWidget *parent)
 void FilterButton::setHighlighted(bool highlighted)
 {
     m_highlighted = highlighted;
-    setStyleSheet(highlighted
-        ? QStringLiteral("padding: 8px; border-radius: 4px; border: 2px solid %1; color: white; "
-                         "background-color: rgba(240, 78, 35, 51);").arg(Theme::styleColor(Theme::appOrange))
-        : QStringLiteral("padding: 8px; border-radius: 4px; border: 2px solid rgba(255, 255, 255, 51); "
-                         "color: white; background-color: transparent;"));
+    setStyleSheet(
+        highlighted
+            ? QStringLiteral("padding: 8px; border-radius: 4px; border: 2px solid %1; color: white; "
+                             "background-color: rgba(240, 78, 35, 51);")
+                  .arg(Theme::styleColor(Theme::appOrange))
+            : QStringLiteral("padding: 8px; border-radius: 4px; border: 2px solid rgba(255, 255, 255, 51); "
+                             "color: white; background-color: transparent;"));
 }

@@ -16,8 +16,7 @@ FlowLayout::FlowLayout(QWidget *parent, int margin, int hSpacing, int vSpacing, 
 
 FlowLayout::FlowLayout(int margin, int hSpacing, int vSpacing, HeightCallback heightChange)
     : FlowLayout(nullptr, margin, hSpacing, vSpacing, std::move(heightChange))
-{
-}
+{ }
 
 FlowLayout::~FlowLayout()
 {
@@ -114,9 +113,11 @@ int FlowLayout::doLayout(const QRect &rect, bool testOnly) const
         int spaceX = horizontalSpacing();
         int spaceY = verticalSpacing();
         if (widget && spaceX == -1)
-            spaceX = widget->style()->layoutSpacing(QSizePolicy::PushButton, QSizePolicy::PushButton, Qt::Horizontal);
+            spaceX = widget->style()->layoutSpacing(QSizePolicy::PushButton, QSizePolicy::PushButton,
+                                                    Qt::Horizontal);
         if (widget && spaceY == -1)
-            spaceY = widget->style()->layoutSpacing(QSizePolicy::PushButton, QSizePolicy::PushButton, Qt::Vertical);
+            spaceY = widget->style()->layoutSpacing(QSizePolicy::PushButton, QSizePolicy::PushButton,
+                                                    Qt::Vertical);
         const QSize hint = item->sizeHint();
 
         const bool header = qobject_cast<const HeaderWidget *>(widget) != nullptr;

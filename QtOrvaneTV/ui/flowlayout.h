@@ -15,10 +15,11 @@ class FlowLayout : public QLayout
 public:
     using HeightCallback = std::function<void(int)>;
 
-    explicit FlowLayout(QWidget *parent, int margin = -1, int hSpacing = -1, int vSpacing = -1,
-                        HeightCallback heightChange = [](int) {});
-    explicit FlowLayout(int margin = -1, int hSpacing = -1, int vSpacing = -1,
-                        HeightCallback heightChange = [](int) {});
+    explicit FlowLayout(
+        QWidget *parent, int margin = -1, int hSpacing = -1, int vSpacing = -1,
+        HeightCallback heightChange = [](int) {});
+    explicit FlowLayout(
+        int margin = -1, int hSpacing = -1, int vSpacing = -1, HeightCallback heightChange = [](int) {});
     ~FlowLayout() override;
 
     void addItem(QLayoutItem *item) override;

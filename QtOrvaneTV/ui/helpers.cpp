@@ -22,7 +22,8 @@ QString firstLine(const QString &path)
     Helpers::initResources();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        Helpers::showAlert(nullptr, QCoreApplication::translate("LoginWidget", "Error reading file"), file.errorString());
+        Helpers::showAlert(nullptr, QCoreApplication::translate("LoginWidget", "Error reading file"),
+                           file.errorString());
         return QString();
     }
     return QString::fromUtf8(file.readLine()).trimmed();
@@ -64,7 +65,8 @@ QString getFullVersion()
 
 bool isValidEmail(const QString &text)
 {
-    static const QRegularExpression email(QStringLiteral("[A-Z0-9a-z._%+-]+@[A-Za-z0-9.-]+\\.[A-Za-z]{2,64}"));
+    static const QRegularExpression email(
+        QStringLiteral("[A-Z0-9a-z._%+-]+@[A-Za-z0-9.-]+\\.[A-Za-z]{2,64}"));
     return email.match(text).hasMatch();
 }
 

@@ -16,8 +16,8 @@ QString getBuild();
 QString getFullVersion();
 // Whether an e-mail address appears anywhere in the text.
 bool isValidEmail(const QString &text);
-void showAlert(QWidget *parent, const QString &title, const QString &message,
-               std::function<void()> callback = [] {});
+void showAlert(
+    QWidget *parent, const QString &title, const QString &message, std::function<void()> callback = [] {});
 // Registers the viewer's resources (texts and images); safe to call repeatedly.
 void initResources();
 

@@ -4,8 +4,7 @@
 
 ProgressLabel::ProgressLabel(QWidget *parent, Qt::WindowFlags flags)
     : QLabel(parent, flags)
-{
-}
+{ }
 
 void ProgressLabel::setPixmap(const QPixmap &pixmap)
 {

@@ -9,7 +9,8 @@ QImage roundImage(const QImage &image)
     QImage round(side, side, QImage::Format_ARGB32);
     round.fill(Qt::transparent);
     if (side > 0) {
-        const QImage square = source.copy((source.width() - side) / 2, (source.height() - side) / 2, side, side);
+        const QImage square
+            = source.copy((source.width() - side) / 2, (source.height() - side) / 2, side, side);
         QPainter painter(&round);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);

@@ -41,12 +41,13 @@ void installFonts()
     Helpers::initResources();
     QString family;
     for (const char *face : {"Regular", "SemiBold", "Bold"}) {
-        const int id = QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/Inter-%1.otf").arg(QLatin1String(face)));
+        const int id = QFontDatabase::addApplicationFont(
+            QStringLiteral(":/fonts/Inter-%1.otf").arg(QLatin1String(face)));
         if (id >= 0 && family.isEmpty())
             family = QFontDatabase::applicationFontFamilies(id).value(0);
     }
     if (family.isEmpty())
-        return;  // the platform's default font stands in
+        return; // the platform's default font stands in
     for (const char *name : {"HKGrotesk", "HK Grotesk", "HK Grotesk SemiBold", "HK Grotesk ExtraBold",
                              "HK Grotesk Black", "HK Grotesk Legacy", "HK Grotesk SemiBold Legacy"})
         QFont::insertSubstitution(QLatin1String(name), family);

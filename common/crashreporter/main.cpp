@@ -20,7 +20,8 @@ namespace {
 
 const QString supportAddress = QStringLiteral("support@orvane.tv");
 
-struct Mapping {
+struct Mapping
+{
     quint64 start = 0;
     quint64 end = 0;
     quint64 offset = 0;
@@ -57,7 +58,7 @@ bool isPositionIndependent(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return true;
     const QByteArray header = file.read(18);
-    return header.size() == 18 && static_cast<unsigned char>(header.at(16)) == 3;  // ET_DYN
+    return header.size() == 18 && static_cast<unsigned char>(header.at(16)) == 3; // ET_DYN
 }
 
 QString hexAddress(quint64 address)
@@ -77,8 +78,9 @@ QString addr2lineTool(const QString &program)
 QString addressToLine(const QString &tool, const QString &module, quint64 address)
 {
     const QString addressText = hexAddress(address);
-    const QStringList arguments = {QStringLiteral("-f"), QStringLiteral("-p"), QStringLiteral("-s"),
-                                   QStringLiteral("-e"), module, addressText};
+    const QStringList arguments
+        = {QStringLiteral("-f"), QStringLiteral("-p"), QStringLiteral("-s"), QStringLiteral("-e"), module,
+           addressText};
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(tool, arguments, QIODevice::ReadOnly);
@@ -174,9 +176,13 @@ int showMessage(int argc, char **argv)
     const QString application = QString::fromLocal8Bit(argv[4]);
     const QString title = QCoreApplication::translate("CrashReport", "%1 Crashed").arg(application);
     const QString text = written
-        ? QCoreApplication::translate("CrashReport", "Sorry, %1 has crashed. A log file was written to:\n\n%2\n\nPlease email this to %3.")
+        ? QCoreApplication::translate(
+              "CrashReport",
+              "Sorry, %1 has crashed. A log file was written to:\n\n%2\n\nPlease email this to %3.")
               .arg(application, path, supportAddress)
-        : QCoreApplication::translate("CrashReport", "Sorry, %1 has crashed and we could not write a log file to:\n\n%2\n\nPlease contact %3.")
+        : QCoreApplication::translate(
+              "CrashReport",
+              "Sorry, %1 has crashed and we could not write a log file to:\n\n%2\n\nPlease contact %3.")
               .arg(application, path, supportAddress);
 
     // Where no one can see a window (tests, headless runs), the text goes to a file.
@@ -202,6 +208,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     if (app.arguments().value(1) == QLatin1String("--write-log"))
         return writeLog(app.arguments());
-    QTextStream(stderr) << "usage: orvane-crashreport --write-log ... | --show-message written|not-written PATH APPLICATION\n";
+    QTextStream(stderr) << "usage: orvane-crashreport --write-log ... | --show-message written|not-written "
+                           "PATH APPLICATION\n";
     return 2;
 }

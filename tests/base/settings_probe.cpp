@@ -46,13 +46,26 @@ Archive archive(const QString &id, const QString &camera, qint64 size)
 
 QJsonObject archiveJson(const Archive &a)
 {
-    return {{"id", a.id}, {"name", a.name}, {"externalId", a.externalId}, {"userEmail", a.userEmail},
-            {"status", a.status}, {"createdAt", a.createdAt.toString(Qt::ISODate)}, {"type", a.type},
-            {"encoderSid", a.encoderSid}, {"encoderName", a.encoderName}, {"cameraId", a.cameraId},
-            {"cameraName", a.cameraName}, {"previewUrl", a.previewUrl}, {"extendedPreviewUrl", a.extendedPreviewUrl},
-            {"audioThumbnailPreviewUrl", a.audioThumbnailPreviewUrl}, {"url", a.url}, {"webVideoUrl", a.webVideoUrl},
-            {"info", QJsonArray{a.info.extendedPreviewHeight, a.info.extendedPreviewWidth, a.info.extendedPreviewFrameCount,
-                                QString::number(a.info.fileSize), a.info.fps, a.info.resolution, a.info.audioQuality}}};
+    return {{"id", a.id},
+            {"name", a.name},
+            {"externalId", a.externalId},
+            {"userEmail", a.userEmail},
+            {"status", a.status},
+            {"createdAt", a.createdAt.toString(Qt::ISODate)},
+            {"type", a.type},
+            {"encoderSid", a.encoderSid},
+            {"encoderName", a.encoderName},
+            {"cameraId", a.cameraId},
+            {"cameraName", a.cameraName},
+            {"previewUrl", a.previewUrl},
+            {"extendedPreviewUrl", a.extendedPreviewUrl},
+            {"audioThumbnailPreviewUrl", a.audioThumbnailPreviewUrl},
+            {"url", a.url},
+            {"webVideoUrl", a.webVideoUrl},
+            {"info",
+             QJsonArray{a.info.extendedPreviewHeight, a.info.extendedPreviewWidth,
+                        a.info.extendedPreviewFrameCount, QString::number(a.info.fileSize), a.info.fps,
+                        a.info.resolution, a.info.audioQuality}}};
 }
 
 } // namespace
@@ -69,15 +82,24 @@ int main(int argc, char **argv)
 
     QJsonObject out;
     if (command == "dump") {
-        out = {{"companySlug", settings->getCompanySlug()}, {"currentCompanyID", settings->getCurrentCompanyID()},
-               {"email", settings->getEmail()}, {"authToken", settings->getAuthToken()},
-               {"sharedWorkspaceID", settings->getSharedWorkspaceID()}, {"device", settings->getDevice()},
-               {"selectedStreamUrl", settings->getSelectedStreamUrl()}, {"selectedStream", settings->getSelectedStream()},
-               {"sharedStreamID", settings->getSharedStreamID()}, {"chatFilePath", settings->getChatFilePath()},
-               {"streamDelay", settings->getStreamDelay()}, {"streamDelayAuto", settings->getStreamDelayAuto()},
-               {"volume", settings->getVolume()}, {"audioMuted", settings->getAudioMuted()},
-               {"playingArchive", settings->getPlayingArchive()}, {"showCamera", settings->getShowCamera()},
-               {"showSound", settings->getShowSound()}, {"layoutPref", int(settings->getLayoutPreference())},
+        out = {{"companySlug", settings->getCompanySlug()},
+               {"currentCompanyID", settings->getCurrentCompanyID()},
+               {"email", settings->getEmail()},
+               {"authToken", settings->getAuthToken()},
+               {"sharedWorkspaceID", settings->getSharedWorkspaceID()},
+               {"device", settings->getDevice()},
+               {"selectedStreamUrl", settings->getSelectedStreamUrl()},
+               {"selectedStream", settings->getSelectedStream()},
+               {"sharedStreamID", settings->getSharedStreamID()},
+               {"chatFilePath", settings->getChatFilePath()},
+               {"streamDelay", settings->getStreamDelay()},
+               {"streamDelayAuto", settings->getStreamDelayAuto()},
+               {"volume", settings->getVolume()},
+               {"audioMuted", settings->getAudioMuted()},
+               {"playingArchive", settings->getPlayingArchive()},
+               {"showCamera", settings->getShowCamera()},
+               {"showSound", settings->getShowSound()},
+               {"layoutPref", int(settings->getLayoutPreference())},
                {"playerSettings w1/r1", playerSettingsJson(settings->getPlayerSettings(w1, "r1"))},
                {"marked", settings->loadArchivesMarkedInWorkspaces().size()},
                {"viewed", settings->loadArchiveInWorkspaceViewDate().size()}};
@@ -88,16 +110,18 @@ int main(int argc, char **argv)
         settings->setPlayerSettings(w1, "r2", PlayerSettings(nullptr, 1, 1, false, 300, true));
         settings->setPlayerSettings(w2, "r1", PlayerSettings(nullptr, 2, 0, true, 0, false));
         settings->saveMarkedRecordings({{"w1", {"rec-1", "rec-2"}}, {"w2", {}}});
-        settings->saveRecentlyViewed({{"w1", {archive("rec-3", "2", 3221225472LL), archive("rec-1", "1", 1000),
-                                              archive("rec-2", "1", 0)}},
-                                      {"w2", {archive("rec-9", "5", 42)}}});
+        settings->saveRecentlyViewed(
+            {{"w1",
+              {archive("rec-3", "2", 3221225472LL), archive("rec-1", "1", 1000), archive("rec-2", "1", 0)}},
+             {"w2", {archive("rec-9", "5", 42)}}});
     } else if (command == "read-maps") {
         QJsonObject player;
         for (const QString &workspace : {QString("w1"), QString("w2")}) {
             SharedWorkspace w;
             w.id = workspace;
             for (const QString &resource : {QString("r1"), QString("r2")})
-                player.insert(workspace + "/" + resource, playerSettingsJson(settings->getPlayerSettings(w, resource)));
+                player.insert(workspace + "/" + resource,
+                              playerSettingsJson(settings->getPlayerSettings(w, resource)));
         }
         QJsonObject marked;
         const MarkedArchives markedMap = settings->loadArchivesMarkedInWorkspaces();
@@ -119,7 +143,8 @@ int main(int argc, char **argv)
         // What the recently-viewed map must look like after the round trip.
         QJsonObject viewed;
         QJsonArray w1List;
-        for (Archive a : {archive("rec-3", "2", 3221225472LL), archive("rec-1", "1", 1000), archive("rec-2", "1", 0)}) {
+        for (Archive a :
+             {archive("rec-3", "2", 3221225472LL), archive("rec-1", "1", 1000), archive("rec-2", "1", 0)}) {
             a.cameraId.clear();
             a.cameraName.clear();
             w1List.append(archiveJson(a));

@@ -18,7 +18,8 @@ QString buildDir()
     return QCoreApplication::applicationDirPath();
 }
 
-struct CrashRun {
+struct CrashRun
+{
     QProcess::ExitStatus status = QProcess::NormalExit;
     QStringList logFiles;
     QStringList lines;
@@ -27,13 +28,15 @@ struct CrashRun {
 };
 
 CrashRun crash(const QString &program, const QString &mode, const QString &folder, const QString &scratch,
-               const QString &reporter = buildDir() + "/../common/orvane-crashreport", const QString &path = QString())
+               const QString &reporter = buildDir() + "/../common/orvane-crashreport",
+               const QString &path = QString())
 {
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // Under the sanitizer build, leave the fatal signals to the handler under test.
-    environment.insert("ASAN_OPTIONS", "handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_sigill=0:"
-                                       "handle_abort=0:allow_user_segv_handler=1:detect_leaks=0");
+    environment.insert("ASAN_OPTIONS",
+                       "handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_sigill=0:"
+                       "handle_abort=0:allow_user_segv_handler=1:detect_leaks=0");
     environment.insert("ORVANE_CRASH_MESSAGE_FILE", scratch + "/message.txt");
     if (!path.isEmpty())
         environment.insert("PATH", path);
@@ -84,11 +87,21 @@ void TestCrashReport::crashes_data()
     QTest::addColumn<QString>("mode");
     QTest::addColumn<QString>("exception");
     QTest::addColumn<QString>("function");
-    QTest::newRow("null pointer") << "null" << "EXCEPTION_ACCESS_VIOLATION" << "crashByNullPointer(int volatile*)";
-    QTest::newRow("integer divide by zero") << "divide" << "EXCEPTION_INT_DIVIDE_BY_ZERO" << "crashByDivision(int)";
-    QTest::newRow("abort") << "abort" << "Unrecognized Exception" << "crashByAbort()";
-    QTest::newRow("illegal instruction") << "illegal" << "EXCEPTION_ILLEGAL_INSTRUCTION" << "crashByIllegalInstruction()";
-    QTest::newRow("deep recursion") << "overflow" << "EXCEPTION_STACK_OVERFLOW" << "crashByRecursion(int)";
+    QTest::newRow("null pointer") << "null"
+                                  << "EXCEPTION_ACCESS_VIOLATION"
+                                  << "crashByNullPointer(int volatile*)";
+    QTest::newRow("integer divide by zero") << "divide"
+                                            << "EXCEPTION_INT_DIVIDE_BY_ZERO"
+                                            << "crashByDivision(int)";
+    QTest::newRow("abort") << "abort"
+                           << "Unrecognized Exception"
+                           << "crashByAbort()";
+    QTest::newRow("illegal instruction") << "illegal"
+                                         << "EXCEPTION_ILLEGAL_INSTRUCTION"
+                                         << "crashByIllegalInstruction()";
+    QTest::newRow("deep recursion") << "overflow"
+                                    << "EXCEPTION_STACK_OVERFLOW"
+                                    << "crashByRecursion(int)";
 }
 
 void TestCrashReport::crashes()
@@ -102,12 +115,14 @@ void TestCrashReport::crashes()
 
     QCOMPARE(run.status, QProcess::CrashExit);
     QCOMPARE(run.logFiles.size(), 1);
-    QVERIFY2(QRegularExpression("^\\d{8}-\\d{6} CrashChild Crash\\.log$").match(run.logFiles.first()).hasMatch(),
-             qPrintable(run.logFiles.first()));
+    QVERIFY2(
+        QRegularExpression("^\\d{8}-\\d{6} CrashChild Crash\\.log$").match(run.logFiles.first()).hasMatch(),
+        qPrintable(run.logFiles.first()));
     QVERIFY2(run.lines.size() >= 6, qPrintable(run.lines.join('\n')));
     QCOMPARE(run.lines.at(0), QString("CrashChild v2.5.1"));
-    QVERIFY2(QRegularExpression("^\\d{2} \\w{3} \\d{4} @ \\d{2}:\\d{2}:\\d{2}$").match(run.lines.at(1)).hasMatch(),
-             qPrintable(run.lines.at(1)));
+    QVERIFY2(
+        QRegularExpression("^\\d{2} \\w{3} \\d{4} @ \\d{2}:\\d{2}:\\d{2}$").match(run.lines.at(1)).hasMatch(),
+        qPrintable(run.lines.at(1)));
     QCOMPARE(run.lines.at(2), QString());
     QCOMPARE(run.lines.at(3), exception);
     QCOMPARE(run.lines.at(4), QString());
@@ -126,17 +141,20 @@ void TestCrashReport::crashes()
             QCOMPARE(match.captured(1).toInt(), i);
         }
         // The crashing function, readable, with its source line; main further down.
-        const int at = frames.indexOf(QRegularExpression(".* " + QRegularExpression::escape(function) + " at crash_child\\.cpp:\\d+$"));
+        const int at = frames.indexOf(
+            QRegularExpression(".* " + QRegularExpression::escape(function) + " at crash_child\\.cpp:\\d+$"));
         QVERIFY2(at >= 0, qPrintable(frames.join('\n')));
-        QVERIFY2(frames.indexOf(QRegularExpression(".* main at crash_child\\.cpp:\\d+$")) > at, qPrintable(frames.join('\n')));
+        QVERIFY2(frames.indexOf(QRegularExpression(".* main at crash_child\\.cpp:\\d+$")) > at,
+                 qPrintable(frames.join('\n')));
         if (mode != "abort")
             QCOMPARE(at, 0);
     }
 
     const QString path = folder + "/" + run.logFiles.first();
     QCOMPARE(run.callback, "written|" + path);
-    QCOMPARE(run.message, "CrashChild Crashed\nSorry, CrashChild has crashed. A log file was written to:\n\n" + path
-                              + "\n\nPlease email this to support@orvane.tv.");
+    QCOMPARE(run.message,
+             "CrashChild Crashed\nSorry, CrashChild has crashed. A log file was written to:\n\n" + path
+                 + "\n\nPlease email this to support@orvane.tv.");
 }
 
 void TestCrashReport::missingAddr2line()
@@ -159,7 +177,8 @@ void TestCrashReport::missingAddr2line()
     const QStringList frames = run.lines.mid(5);
     QVERIFY2(frames.size() >= 3 && frames.at(0).startsWith("[0] 0x"), qPrintable(frames.join('\n')));
     QVERIFY2(frames.at(0).endsWith("* Error running command"), qPrintable(frames.at(0)));
-    QVERIFY2(frames.at(1).startsWith("   " + scratch.path() + "/bin/tools/addr2line -f -p -s -e "), qPrintable(frames.at(1)));
+    QVERIFY2(frames.at(1).startsWith("   " + scratch.path() + "/bin/tools/addr2line -f -p -s -e "),
+             qPrintable(frames.at(1)));
     QVERIFY(run.callback.startsWith("written|"));
 }
 
@@ -173,11 +192,15 @@ void TestCrashReport::unwritableFolder()
     const QString folder = scratch.path() + "/blocker/crashes";
     const CrashRun run = crash(buildDir() + "/crash_child", "null", folder, scratch.path());
     QCOMPARE(run.status, QProcess::CrashExit);
-    QVERIFY2(QRegularExpression("^not-written\\|" + QRegularExpression::escape(folder) + "/\\d{8}-\\d{6} CrashChild Crash\\.log$")
-                 .match(run.callback).hasMatch(), qPrintable(run.callback));
+    QVERIFY2(QRegularExpression("^not-written\\|" + QRegularExpression::escape(folder)
+                                + "/\\d{8}-\\d{6} CrashChild Crash\\.log$")
+                 .match(run.callback)
+                 .hasMatch(),
+             qPrintable(run.callback));
     const QString path = run.callback.mid(QString("not-written|").size());
-    QCOMPARE(run.message, "CrashChild Crashed\nSorry, CrashChild has crashed and we could not write a log file to:\n\n" + path
-                              + "\n\nPlease contact support@orvane.tv.");
+    QCOMPARE(run.message,
+             "CrashChild Crashed\nSorry, CrashChild has crashed and we could not write a log file to:\n\n"
+                 + path + "\n\nPlease contact support@orvane.tv.");
 }
 
 void TestCrashReport::missingReporter()
@@ -198,14 +221,19 @@ void TestCrashReport::missingReporter()
                                scratch.path() + "/no-such-reporter", scratch.path() + "/tools");
     QCOMPARE(run.status, QProcess::CrashExit);
     QVERIFY(run.logFiles.isEmpty());
-    QVERIFY2(QRegularExpression("^not-written\\|" + QRegularExpression::escape(folder) + "/\\d{8}-\\d{6} CrashChild Crash\\.log$")
-                 .match(run.callback).hasMatch(), qPrintable(run.callback));
+    QVERIFY2(QRegularExpression("^not-written\\|" + QRegularExpression::escape(folder)
+                                + "/\\d{8}-\\d{6} CrashChild Crash\\.log$")
+                 .match(run.callback)
+                 .hasMatch(),
+             qPrintable(run.callback));
     const QString path = run.callback.mid(QString("not-written|").size());
     // Named after the local time of the crash.
     const QDateTime named = QDateTime::fromString(QFileInfo(path).fileName().left(15), "yyyyMMdd-HHmmss");
     QVERIFY2(qAbs(named.secsTo(QDateTime::currentDateTime())) < 120, qPrintable(path));
-    QCOMPARE(run.message, "-center|CrashChild Crashed\nSorry, CrashChild has crashed and we could not write a log file to:\n\n"
-                              + path + "\n\nPlease contact support@orvane.tv.");
+    QCOMPARE(
+        run.message,
+        "-center|CrashChild Crashed\nSorry, CrashChild has crashed and we could not write a log file to:\n\n"
+            + path + "\n\nPlease contact support@orvane.tv.");
 }
 
 void TestCrashReport::exceptionNames_data()

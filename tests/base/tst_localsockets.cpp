@@ -68,19 +68,23 @@ void TestLocalSockets::bytesOfAFiveCharacterText()
 {
     // Length 5 in UTF-16 units, then QDataStream's string: byte count 10 and
     // the big-endian units.
-    const QByteArray expected = QByteArray::fromHex("00000005" "0000000a" "00680065006c006c006f");
+    const QByteArray expected = QByteArray::fromHex("00000005"
+                                                    "0000000a"
+                                                    "00680065006c006c006f");
     QCOMPARE(LocalMessage::encode("hello"), expected);
 }
 
 void TestLocalSockets::wholeMessagesOnly_data()
 {
-    QTest::addColumn<QList<QByteArray> >("reads");
+    QTest::addColumn<QList<QByteArray>>("reads");
     QTest::addColumn<QStringList>("expected");
     const QByteArray one = LocalMessage::encode("code=abc");
     const QByteArray two = LocalMessage::encode("orvanetv://open?recordingId=rec-001");
     QTest::newRow("one read") << QList<QByteArray>{one} << QStringList{"code=abc"};
-    QTest::newRow("split in the header") << QList<QByteArray>{one.left(3), one.mid(3)} << QStringList{"code=abc"};
-    QTest::newRow("split in the text") << QList<QByteArray>{one.left(11), one.mid(11)} << QStringList{"code=abc"};
+    QTest::newRow("split in the header")
+        << QList<QByteArray>{one.left(3), one.mid(3)} << QStringList{"code=abc"};
+    QTest::newRow("split in the text")
+        << QList<QByteArray>{one.left(11), one.mid(11)} << QStringList{"code=abc"};
     QList<QByteArray> bytewise;
     for (char byte : one)
         bytewise << QByteArray(1, byte);
@@ -88,8 +92,10 @@ void TestLocalSockets::wholeMessagesOnly_data()
     QTest::newRow("two in one read") << QList<QByteArray>{one + two}
                                      << QStringList{"code=abc", "orvanetv://open?recordingId=rec-001"};
     QTest::newRow("one and a half") << QList<QByteArray>{one + two.left(9)} << QStringList{"code=abc"};
-    QTest::newRow("null text") << QList<QByteArray>{LocalMessage::encode(QString())} << QStringList{QString()};
-    QTest::newRow("empty text") << QList<QByteArray>{LocalMessage::encode(QStringLiteral(""))} << QStringList{""};
+    QTest::newRow("null text") << QList<QByteArray>{LocalMessage::encode(QString())}
+                               << QStringList{QString()};
+    QTest::newRow("empty text") << QList<QByteArray>{LocalMessage::encode(QStringLiteral(""))}
+                                << QStringList{""};
 }
 
 void TestLocalSockets::wholeMessagesOnly()
@@ -111,8 +117,8 @@ void TestLocalSockets::refusedHeaders_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::newRow("negative length") << bigEndian32(-1) + bigEndian32(0);
     QTest::newRow("length 2^31-1") << bigEndian32(0x7fffffff) + bigEndian32(-2);
-    QTest::newRow("just over the limit") << bigEndian32(LocalMessage::maximumLength + 1)
-                                                + bigEndian32(2 * (LocalMessage::maximumLength + 1));
+    QTest::newRow("just over the limit")
+        << bigEndian32(LocalMessage::maximumLength + 1) + bigEndian32(2 * (LocalMessage::maximumLength + 1));
     QTest::newRow("byte count disagrees") << bigEndian32(5) + bigEndian32(12) + QByteArray(12, 'a');
     QTest::newRow("odd byte count") << bigEndian32(0) + bigEndian32(1) + QByteArray(1, 'a');
     QTest::newRow("null string with a length") << bigEndian32(3) + bigEndian32(-1);
@@ -162,7 +168,7 @@ void TestLocalSockets::staleSocketIsReplacedLiveOneIsNot()
     // A socket file nobody answers on, as a program that crashed leaves it.
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     QVERIFY(fd >= 0);
-    sockaddr_un address {};
+    sockaddr_un address{};
     address.sun_family = AF_UNIX;
     qstrncpy(address.sun_path, path.constData(), sizeof address.sun_path);
     QCOMPARE(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
@@ -199,11 +205,12 @@ void TestLocalSockets::messageCrossesARealSocket()
     LocalMessageReader reader;
     QStringList texts;
     QTRY_VERIFY_WITH_TIMEOUT(([&] {
-        if (client.bytesAvailable() > 0 || client.waitForReadyRead(100))
-            reader.feed(client.readAll());
-        texts << readAll(reader);
-        return texts.size() == 2;
-    }()), 5000);
+                                 if (client.bytesAvailable() > 0 || client.waitForReadyRead(100))
+                                     reader.feed(client.readAll());
+                                 texts << readAll(reader);
+                                 return texts.size() == 2;
+                             }()),
+                             5000);
     QCOMPARE(texts, (QStringList{"code=4/0Ab", "code="}));
 }
 
@@ -218,16 +225,18 @@ void TestLocalSockets::anotherUsersConnectionIsRefused()
     // the way (our own folders are private and would stop it earlier).
     QTemporaryDir open("/tmp/orvane-open-XXXXXX");
     QVERIFY(open.isValid());
-    QFile::setPermissions(open.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther
-                                           | QFile::ReadOther | QFile::WriteOther);
+    QFile::setPermissions(open.path(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther
+                              | QFile::ReadOther | QFile::WriteOther);
     const QString path = open.path() + "/qtorvanetvchat";
     QLocalServer server;
     server.setSocketOptions(QLocalServer::WorldAccessOption);
     QVERIFY(server.listen(path));
     QProcess other;
-    other.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", "/usr/bin/python3", "-c",
-                            "import socket,sys; s=socket.socket(socket.AF_UNIX); s.connect(sys.argv[1]); s.recv(1)",
-                            path});
+    other.start("setpriv",
+                {"--reuid=65534", "--regid=65534", "--clear-groups", "/usr/bin/python3", "-c",
+                 "import socket,sys; s=socket.socket(socket.AF_UNIX); s.connect(sys.argv[1]); s.recv(1)",
+                 path});
     QVERIFY(server.waitForNewConnection(10000));
     // The other user's connection is closed: its read ends and it exits.
     QTest::ignoreMessage(QtWarningMsg, "Local connection of user 65534 refused");

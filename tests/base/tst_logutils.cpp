@@ -23,7 +23,8 @@ namespace {
 Configuration configurationNamed(const QString &name, const QString &base)
 {
     Configuration configuration = name == "chat" ? Configuration::chat()
-        : name == "oauth" ? Configuration::oauth() : Configuration::viewer();
+        : name == "oauth"                        ? Configuration::oauth()
+                                                 : Configuration::viewer();
     configuration.baseFolder = base;
     return configuration;
 }
@@ -64,7 +65,8 @@ void makeFiles(const QString &folder, const QString &prefix, int count)
 class QuietStderr
 {
 public:
-    QuietStderr() : m_saved(dup(2))
+    QuietStderr()
+        : m_saved(dup(2))
     {
         const int null = open("/dev/null", O_WRONLY);
         dup2(null, 2);
@@ -139,7 +141,9 @@ void TestLogUtils::fileName()
     QCOMPARE(LogUtils::crashFolderName(), m_dir->path() + "/Orvane TV/crashes");
     LogUtils::initLogFileName();
     QVERIFY2(QRegularExpression("/Orvane TV/Log_\\d{4}_\\d{2}_\\d{2}__\\d{2}_\\d{2}_\\d{2}_\\d{3}\\.log$")
-                 .match(LogUtils::logFileName()).hasMatch(), qPrintable(LogUtils::logFileName()));
+                 .match(LogUtils::logFileName())
+                 .hasMatch(),
+             qPrintable(LogUtils::logFileName()));
     LogUtils::configure(configurationNamed("chat", m_dir->path()));
     QCOMPARE(LogUtils::logFolderName(), m_dir->path() + "/Orvane TV Chat");
     LogUtils::configure(configurationNamed("oauth", m_dir->path()));
@@ -169,15 +173,22 @@ void TestLogUtils::dropRules_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<bool>("written");
     QTest::newRow("viewer, plain") << "viewer" << QByteArray("main.cpp") << "Started" << true;
-    QTest::newRow("viewer, Formatting") << "viewer" << QByteArray("main.cpp") << "Formatting the date" << false;
-    QTest::newRow("viewer, formatting in lower case") << "viewer" << QByteArray("main.cpp") << "formatting" << true;
-    QTest::newRow("viewer, Formatting later in the text") << "viewer" << QByteArray("main.cpp") << "Now Formatting" << true;
+    QTest::newRow("viewer, Formatting")
+        << "viewer" << QByteArray("main.cpp") << "Formatting the date" << false;
+    QTest::newRow("viewer, formatting in lower case")
+        << "viewer" << QByteArray("main.cpp") << "formatting" << true;
+    QTest::newRow("viewer, Formatting later in the text")
+        << "viewer" << QByteArray("main.cpp") << "Now Formatting" << true;
     QTest::newRow("chat, Formatting") << "chat" << QByteArray("main.cpp") << "Formatting the date" << true;
     QTest::newRow("oauth, Formatting") << "oauth" << QByteArray("main.cpp") << "Formatting the date" << false;
-    QTest::newRow("client data dump") << "viewer" << QByteArray("/src/QtOVCoreAPIFramework/x.cpp") << "Data type: 3" << false;
-    QTest::newRow("client data dump in the chat program") << "chat" << QByteArray("/src/QtOVCoreAPIFramework/x.cpp") << "Data type: 3" << false;
-    QTest::newRow("data type elsewhere") << "viewer" << QByteArray("/src/viewer/x.cpp") << "Data type: 3" << true;
-    QTest::newRow("client, other text") << "viewer" << QByteArray("/src/QtOVCoreAPIFramework/x.cpp") << "Request: GET" << true;
+    QTest::newRow("client data dump")
+        << "viewer" << QByteArray("/src/QtOVCoreAPIFramework/x.cpp") << "Data type: 3" << false;
+    QTest::newRow("client data dump in the chat program")
+        << "chat" << QByteArray("/src/QtOVCoreAPIFramework/x.cpp") << "Data type: 3" << false;
+    QTest::newRow("data type elsewhere")
+        << "viewer" << QByteArray("/src/viewer/x.cpp") << "Data type: 3" << true;
+    QTest::newRow("client, other text")
+        << "viewer" << QByteArray("/src/QtOVCoreAPIFramework/x.cpp") << "Request: GET" << true;
     QTest::newRow("no source file") << "viewer" << QByteArray() << "Data type: 3" << true;
 }
 
@@ -242,10 +253,10 @@ void TestLogUtils::rotationAtExactly20480Bytes()
     file.close();
 
     QuietStderr quiet;
-    log(QtInfoMsg, "still here");  // exactly 20480 bytes: appended
+    log(QtInfoMsg, "still here"); // exactly 20480 bytes: appended
     QCOMPARE(LogUtils::logFileName(), first);
     QVERIFY(QFileInfo(first).size() > LogUtils::rotationBytes);
-    QThread::msleep(2);  // a new file name needs a new millisecond
+    QThread::msleep(2); // a new file name needs a new millisecond
     log(QtInfoMsg, "next file");
     QVERIFY(LogUtils::logFileName() != first);
     QFile next(LogUtils::logFileName());
@@ -284,7 +295,8 @@ void TestLogUtils::pruning()
         QFile::link(folder + "/Log_0.log", folder + "/link.log");
 
     LogUtils::deleteOldLogs();
-    const QStringList remaining = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::Name);
+    const QStringList remaining
+        = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::Name);
     QCOMPARE(remaining.size(), logsLeft);
     // The oldest went first.
     for (int i = 0; i < logs - logsLeft; ++i)
@@ -332,7 +344,7 @@ void TestLogUtils::unwritableFolder()
 void TestLogUtils::manyThreadsWithRotation()
 {
     Configuration configuration = configurationNamed("viewer", m_dir->path());
-    configuration.keepFiles = 1000000;  // keep every file so every line can be counted
+    configuration.keepFiles = 1000000; // keep every file so every line can be counted
     LogUtils::configure(configuration);
     QDir().mkpath(LogUtils::logFolderName());
     LogUtils::initLogFileName();
@@ -358,7 +370,7 @@ void TestLogUtils::manyThreadsWithRotation()
     const QStringList lines = logLines(LogUtils::logFolderName());
     QCOMPARE(lines.size(), threads * messages);
     const QRegularExpression whole("^\\[ D \\] - \\d{2}:\\d{2}:\\d{2} - thread (\\d) message (\\d+) end$");
-    QVector<QVector<int> > seen(threads, QVector<int>(messages, 0));
+    QVector<QVector<int>> seen(threads, QVector<int>(messages, 0));
     for (const QString &line : lines) {
         const QRegularExpressionMatch match = whole.match(line);
         QVERIFY2(match.hasMatch(), qPrintable(line));
@@ -368,10 +380,12 @@ void TestLogUtils::manyThreadsWithRotation()
         for (int i = 0; i < messages; ++i)
             QCOMPARE(seen[t][i], 1);
     // Every file but the newest stopped just past the limit.
-    const QFileInfoList files = QDir(LogUtils::logFolderName()).entryInfoList({"Log_*.log"}, QDir::Files, QDir::Name);
+    const QFileInfoList files
+        = QDir(LogUtils::logFolderName()).entryInfoList({"Log_*.log"}, QDir::Files, QDir::Name);
     QVERIFY(files.size() > 100);
     for (int i = 0; i < files.size() - 1; ++i)
-        QVERIFY(files.at(i).size() > LogUtils::rotationBytes && files.at(i).size() < LogUtils::rotationBytes + 200);
+        QVERIFY(files.at(i).size() > LogUtils::rotationBytes
+                && files.at(i).size() < LogUtils::rotationBytes + 200);
 }
 
 void TestLogUtils::fatalMessageIsWrittenBeforeAbort()
@@ -385,7 +399,10 @@ void TestLogUtils::fatalMessageIsWrittenBeforeAbort()
     QVERIFY(child.waitForFinished(30000));
     QCOMPARE(child.exitStatus(), QProcess::CrashExit);
     const QStringList lines = logLines(m_dir->path() + "/Orvane TV");
-    QVERIFY2(!lines.isEmpty() && QRegularExpression("^\\[ F \\] - \\d{2}:\\d{2}:\\d{2} - the end$").match(lines.last()).hasMatch(),
+    QVERIFY2(!lines.isEmpty()
+                 && QRegularExpression("^\\[ F \\] - \\d{2}:\\d{2}:\\d{2} - the end$")
+                        .match(lines.last())
+                        .hasMatch(),
              qPrintable(lines.join('\n')));
 }
 

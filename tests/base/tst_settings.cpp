@@ -68,7 +68,7 @@ private slots:
     void chatSettings();
 
 private:
-    QTemporaryDir m_home;  // this process's own configuration folder
+    QTemporaryDir m_home; // this process's own configuration folder
     QTemporaryDir m_others;
 };
 
@@ -86,13 +86,28 @@ void TestSettings::firstStartDefaults()
 {
     const QJsonObject dump = probe(m_others.path() + "/first", "dump");
     QCOMPARE(dump.value("keys").toArray(), QJsonArray{"streamDelay"});
-    const QJsonObject expected{
-        {"companySlug", ""}, {"currentCompanyID", ""}, {"email", ""}, {"authToken", ""},
-        {"sharedWorkspaceID", ""}, {"device", ""}, {"selectedStreamUrl", ""}, {"selectedStream", ""},
-        {"sharedStreamID", ""}, {"chatFilePath", ""}, {"streamDelay", 500}, {"streamDelayAuto", false},
-        {"volume", 0}, {"audioMuted", false}, {"playingArchive", false}, {"showCamera", true},
-        {"showSound", true}, {"layoutPref", 3}, {"playerSettings w1/r1", QJsonArray{0, 0, false, 500, true}},
-        {"marked", 0}, {"viewed", 0}, {"keys", QJsonArray{"streamDelay"}}};
+    const QJsonObject expected{{"companySlug", ""},
+                               {"currentCompanyID", ""},
+                               {"email", ""},
+                               {"authToken", ""},
+                               {"sharedWorkspaceID", ""},
+                               {"device", ""},
+                               {"selectedStreamUrl", ""},
+                               {"selectedStream", ""},
+                               {"sharedStreamID", ""},
+                               {"chatFilePath", ""},
+                               {"streamDelay", 500},
+                               {"streamDelayAuto", false},
+                               {"volume", 0},
+                               {"audioMuted", false},
+                               {"playingArchive", false},
+                               {"showCamera", true},
+                               {"showSound", true},
+                               {"layoutPref", 3},
+                               {"playerSettings w1/r1", QJsonArray{0, 0, false, 500, true}},
+                               {"marked", 0},
+                               {"viewed", 0},
+                               {"keys", QJsonArray{"streamDelay"}}};
     QCOMPARE(dump, expected);
     // A second start finds the delay and writes nothing more.
     QCOMPARE(probe(m_others.path() + "/first", "dump").value("keys").toArray(), QJsonArray{"streamDelay"});
@@ -109,7 +124,8 @@ void TestSettings::persistedMapsSurviveARestart()
                              {"w2/r1", QJsonArray{2, 0, true, 0, false}},
                              {"w2/r2", QJsonArray{0, 0, false, 500, true}}};
     QCOMPARE(read.value("player").toObject(), player);
-    QCOMPARE(read.value("marked").toObject(), (QJsonObject{{"w1", QJsonArray{"rec-1", "rec-2"}}, {"w2", QJsonArray{}}}));
+    QCOMPARE(read.value("marked").toObject(),
+             (QJsonObject{{"w1", QJsonArray{"rec-1", "rec-2"}}, {"w2", QJsonArray{}}}));
     // Order and every stored field kept (a 3 GiB size too); camera id and name are not stored.
     QCOMPARE(read.value("viewed").toObject(), probe(home, "expected-viewed").value("viewed").toObject());
 }
@@ -128,20 +144,24 @@ void TestSettings::outOfRangeValuesReadAsDefaults_data()
     PlayerSettingsByWorkspace outOfTable;
     outOfTable["w1"]["r1"] = PlayerSettings(nullptr, 9, -1, true, 700, false);
     QTest::newRow("colour profile and range outside the tables, read as stored")
-        << "playerSettingsByWorkspaceAndResourceId" << QVariant::fromValue(outOfTable) << "playerSettings w1/r1"
-        << QJsonValue(QJsonArray{9, -1, true, 700, false});
+        << "playerSettingsByWorkspaceAndResourceId" << QVariant::fromValue(outOfTable)
+        << "playerSettings w1/r1" << QJsonValue(QJsonArray{9, -1, true, 700, false});
     PlayerSettingsByWorkspace rangeFive;
     rangeFive["w1"]["r1"] = PlayerSettings(nullptr, 0, 5, false, 500, true);
-    QTest::newRow("colour range 5") << "playerSettingsByWorkspaceAndResourceId" << QVariant::fromValue(rangeFive)
-        << "playerSettings w1/r1" << QJsonValue(QJsonArray{0, 5, false, 500, true});
+    QTest::newRow("colour range 5") << "playerSettingsByWorkspaceAndResourceId"
+                                    << QVariant::fromValue(rangeFive) << "playerSettings w1/r1"
+                                    << QJsonValue(QJsonArray{0, 5, false, 500, true});
     PlayerSettingsByWorkspace lastEntries;
     lastEntries["w1"]["r1"] = PlayerSettings(nullptr, 5, 2, false, 100, true);
-    QTest::newRow("last entries of the tables") << "playerSettingsByWorkspaceAndResourceId"
-        << QVariant::fromValue(lastEntries) << "playerSettings w1/r1" << QJsonValue(QJsonArray{5, 2, false, 100, true});
-    QTest::newRow("player settings as text") << "playerSettingsByWorkspaceAndResourceId" << QVariant("garbage")
-        << "playerSettings w1/r1" << QJsonValue(QJsonArray{0, 0, false, 500, true});
-    QTest::newRow("marked map of an unknown type") << "archivesMarkedInWorkspaces"
-        << QVariant::fromValue(ForeignMap{{"w1", 3}}) << "marked" << QJsonValue(0);
+    QTest::newRow("last entries of the tables")
+        << "playerSettingsByWorkspaceAndResourceId" << QVariant::fromValue(lastEntries)
+        << "playerSettings w1/r1" << QJsonValue(QJsonArray{5, 2, false, 100, true});
+    QTest::newRow("player settings as text")
+        << "playerSettingsByWorkspaceAndResourceId" << QVariant("garbage") << "playerSettings w1/r1"
+        << QJsonValue(QJsonArray{0, 0, false, 500, true});
+    QTest::newRow("marked map of an unknown type")
+        << "archivesMarkedInWorkspaces" << QVariant::fromValue(ForeignMap{{"w1", 3}}) << "marked"
+        << QJsonValue(0);
     QTest::newRow("viewed map as a number") << "recentlyViewed" << QVariant(12) << "viewed" << QJsonValue(0);
     QTest::newRow("delay as a word") << "streamDelay" << QVariant("soon") << "streamDelay" << QJsonValue(0);
 }
@@ -152,7 +172,8 @@ void TestSettings::outOfRangeValuesReadAsDefaults()
     QFETCH(QVariant, stored);
     QFETCH(QString, field);
     QFETCH(QJsonValue, expected);
-    const QString home = m_others.path() + "/range-" + QString::number(qHash(QString(QTest::currentDataTag())));
+    const QString home
+        = m_others.path() + "/range-" + QString::number(qHash(QString(QTest::currentDataTag())));
     {
         QScopedPointer<QSettings> raw(rawSettings(home));
         raw->setValue(key, stored);
@@ -174,7 +195,9 @@ void TestSettings::companySlugWritesAndSignalsOnlyChanges()
     settings->setCompanySlug("acme");
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.first().first().toString(), QString("acme"));
-    QCOMPARE(QSettings(QSettings::NativeFormat, QSettings::UserScope, "orvane", "Orvane TV").value("companySlug").toString(),
+    QCOMPARE(QSettings(QSettings::NativeFormat, QSettings::UserScope, "orvane", "Orvane TV")
+                 .value("companySlug")
+                 .toString(),
              QString("acme"));
 }
 
@@ -197,7 +220,8 @@ void TestSettings::authTokenIsReadFromStorage()
     settings->setAuthToken("mine");
     QCOMPARE(settings->getAuthToken(), QString("mine"));
     // Another writer of the same settings is seen at once.
-    QSettings(QSettings::NativeFormat, QSettings::UserScope, "orvane", "Orvane TV").setValue("authToken", "outside");
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, "orvane", "Orvane TV")
+        .setValue("authToken", "outside");
     QCOMPARE(settings->getAuthToken(), QString("outside"));
     settings->setAuthToken("");
     QCOMPARE(settings->getAuthToken(), QString());
@@ -213,7 +237,8 @@ void TestSettings::storeIsReadableByItsUserAlone()
     QVERIFY(QFile::exists(file));
     QCOMPARE(QFile::permissions(file) & ~(QFile::ReadUser | QFile::WriteUser),
              QFile::ReadOwner | QFile::WriteOwner);
-    QCOMPARE(QFile::permissions(m_home.path() + "/orvane") & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
+    QCOMPARE(QFile::permissions(m_home.path() + "/orvane")
+                 & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 

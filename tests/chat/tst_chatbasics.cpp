@@ -61,7 +61,8 @@ void TestChatBasics::initTestCase()
 {
     QVERIFY(m_runtime.isValid());
     qputenv("XDG_RUNTIME_DIR", m_runtime.path().toUtf8());
-    QFile::setPermissions(m_runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(m_runtime.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     // A port that nobody listens on: opened, noted and closed again.
     {
         QTcpServer server;
@@ -72,12 +73,15 @@ void TestChatBasics::initTestCase()
     const QString file = m_runtime.filePath(QStringLiteral("deployment.json"));
     QFile deployment(file);
     QVERIFY(deployment.open(QIODevice::WriteOnly));
-    deployment.write(QJsonDocument(QJsonObject{
-        {QStringLiteral("version"), 1},
-        {QStringLiteral("routes"), QJsonObject{
-            {QStringLiteral("id.orvane.tv:8443"), QStringLiteral("127.0.0.1:%1").arg(m_closedPort)},
-            {QStringLiteral("api.orvane.tv:8443"), QStringLiteral("no-such-host.invalid:8443")}}},
-        {QStringLiteral("caCertificates"), QJsonArray()}}).toJson());
+    deployment.write(
+        QJsonDocument(QJsonObject{{QStringLiteral("version"), 1},
+                                  {QStringLiteral("routes"),
+                                   QJsonObject{{QStringLiteral("id.orvane.tv:8443"),
+                                                QStringLiteral("127.0.0.1:%1").arg(m_closedPort)},
+                                               {QStringLiteral("api.orvane.tv:8443"),
+                                                QStringLiteral("no-such-host.invalid:8443")}}},
+                                  {QStringLiteral("caCertificates"), QJsonArray()}})
+            .toJson());
     deployment.close();
     qputenv("ORVANE_DEPLOYMENT", file.toUtf8());
 }
@@ -92,14 +96,20 @@ void TestChatBasics::commandLine_data()
     QTest::addColumn<int>("themeFlag");
 
     QTest::newRow("nothing given") << QStringList() << false << false << QString() << "otv" << 0;
-    QTest::newRow("1 and true") << QStringList{"--textEnabled", "1", "--voiceEnabled", "true"} << true << true << QString() << "otv" << 0;
-    QTest::newRow("TRUE and yes") << QStringList{"--textEnabled", "TRUE", "--voiceEnabled", "yes"} << false << false << QString() << "otv" << 0;
+    QTest::newRow("1 and true") << QStringList{"--textEnabled", "1", "--voiceEnabled", "true"} << true << true
+                                << QString() << "otv" << 0;
+    QTest::newRow("TRUE and yes") << QStringList{"--textEnabled", "TRUE", "--voiceEnabled", "yes"} << false
+                                  << false << QString() << "otv" << 0;
     QTest::newRow("0") << QStringList{"--textEnabled", "0"} << false << false << QString() << "otv" << 0;
-    QTest::newRow("token") << QStringList{"--token", "t-1"} << false << false << "t-1" << "otv" << 0;
-    QTest::newRow("auth-token") << QStringList{"--auth-token", "t-2"} << false << false << "t-2" << "otv" << 0;
+    QTest::newRow("token") << QStringList{"--token", "t-1"} << false << false << "t-1"
+                           << "otv" << 0;
+    QTest::newRow("auth-token") << QStringList{"--auth-token", "t-2"} << false << false << "t-2"
+                                << "otv" << 0;
     QTest::newRow("theme otv") << QStringList{"--theme", "otv"} << false << false << QString() << "otv" << 0;
-    QTest::newRow("theme other") << QStringList{"--theme", "dark"} << false << false << QString() << "otv" << 0;
-    QTest::newRow("theme core_share") << QStringList{"--theme", "core_share"} << false << false << QString() << "core_share" << 1;
+    QTest::newRow("theme other") << QStringList{"--theme", "dark"} << false << false << QString() << "otv"
+                                 << 0;
+    QTest::newRow("theme core_share")
+        << QStringList{"--theme", "core_share"} << false << false << QString() << "core_share" << 1;
 }
 
 void TestChatBasics::commandLine()
@@ -108,7 +118,8 @@ void TestChatBasics::commandLine()
     ChatTheme::setThemeFlag(0);
     QCommandLineParser parser;
     ChatCommandLine::addOptions(parser);
-    QVERIFY2(parser.parse(QStringList{"QtOrvaneTVChat"} + arguments + QStringList{"--company", "acme", "--workspaceName", "North Site"}),
+    QVERIFY2(parser.parse(QStringList{"QtOrvaneTVChat"} + arguments
+                          + QStringList{"--company", "acme", "--workspaceName", "North Site"}),
              qPrintable(parser.errorText()));
     GlobalManager manager;
     ChatCommandLine::apply(parser, manager, nullptr);
@@ -147,11 +158,20 @@ void TestChatBasics::environmentChoice_data()
     QTest::addColumn<int>("expected");
     QTest::addColumn<QString>("identityHost");
     QTest::addColumn<QString>("coreHost");
-    QTest::newRow("none") << QString() << "otv" << 0 << "id.orvane.tv" << "api.orvane.tv";
-    QTest::newRow("staging") << "staging" << "otv" << 1 << "id-staging.orvane.tv" << "api-staging.orvane.tv";
-    QTest::newRow("Staging is production") << "Staging" << "otv" << 0 << "id.orvane.tv" << "api.orvane.tv";
-    QTest::newRow("core share") << "production" << "core_share" << 2 << "id.orvane.tv" << "core.orvane.tv";
-    QTest::newRow("staging wins over the theme") << "staging" << "core_share" << 1 << "id-staging.orvane.tv" << "api-staging.orvane.tv";
+    QTest::newRow("none") << QString() << "otv" << 0 << "id.orvane.tv"
+                          << "api.orvane.tv";
+    QTest::newRow("staging") << "staging"
+                             << "otv" << 1 << "id-staging.orvane.tv"
+                             << "api-staging.orvane.tv";
+    QTest::newRow("Staging is production") << "Staging"
+                                           << "otv" << 0 << "id.orvane.tv"
+                                           << "api.orvane.tv";
+    QTest::newRow("core share") << "production"
+                                << "core_share" << 2 << "id.orvane.tv"
+                                << "core.orvane.tv";
+    QTest::newRow("staging wins over the theme") << "staging"
+                                                 << "core_share" << 1 << "id-staging.orvane.tv"
+                                                 << "api-staging.orvane.tv";
 }
 
 void TestChatBasics::environmentChoice()
@@ -250,7 +270,8 @@ void TestChatBasics::voiceStreamId()
 
 void TestChatBasics::sharedUserWithoutNames()
 {
-    const SharedUser user = SharedUser::fromJson(QJsonDocument::fromJson(R"({"id":"u-4","email":"d@x","firstName":7})").object());
+    const SharedUser user = SharedUser::fromJson(
+        QJsonDocument::fromJson(R"({"id":"u-4","email":"d@x","firstName":7})").object());
     QCOMPARE(user.firstName, QStringLiteral("user"));
     QCOMPARE(user.lastName, QStringLiteral("user"));
     QCOMPARE(user.image, QString());
@@ -264,11 +285,31 @@ void TestChatBasics::displayNames_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("own");
     QTest::addColumn<bool>("proper");
-    QTest::newRow("both") << "Ann" << "Lindqvist" << "a@x" << "Ann Lindqvist" << "Ann Lindqvist (You)" << true;
-    QTest::newRow("first only") << "Ann" << "" << "a@x" << "Ann" << "Ann (You)" << false;
-    QTest::newRow("placeholder first") << "  user " << "" << "b@x" << "b@x" << "b@x (You)" << false;
-    QTest::newRow("placeholder last") << "Ben" << "user" << "b@x" << "Ben user" << "Ben user (You)" << false;
-    QTest::newRow("nothing") << "" << "" << "" << "" << "" << false;
+    QTest::newRow("both") << "Ann"
+                          << "Lindqvist"
+                          << "a@x"
+                          << "Ann Lindqvist"
+                          << "Ann Lindqvist (You)" << true;
+    QTest::newRow("first only") << "Ann"
+                                << ""
+                                << "a@x"
+                                << "Ann"
+                                << "Ann (You)" << false;
+    QTest::newRow("placeholder first") << "  user "
+                                       << ""
+                                       << "b@x"
+                                       << "b@x"
+                                       << "b@x (You)" << false;
+    QTest::newRow("placeholder last") << "Ben"
+                                      << "user"
+                                      << "b@x"
+                                      << "Ben user"
+                                      << "Ben user (You)" << false;
+    QTest::newRow("nothing") << ""
+                             << ""
+                             << ""
+                             << ""
+                             << "" << false;
 }
 
 void TestChatBasics::displayNames()
@@ -291,15 +332,26 @@ void TestChatBasics::receivedMessages_data()
     QTest::addColumn<QString>("type");
     QTest::addColumn<QString>("display");
     QTest::addColumn<bool>("sharedRecording");
-    QTest::newRow("normal") << R"({"id":"u|1","message":"Hi there","type":"normal"})" << "normal" << "Hi there" << false;
-    QTest::newRow("not JSON") << "plain words {" << "normal" << "plain words {" << false;
-    QTest::newRow("JSON without message") << R"({"foo":1})" << "normal" << R"({"foo":1})" << false;
+    QTest::newRow("normal") << R"({"id":"u|1","message":"Hi there","type":"normal"})"
+                            << "normal"
+                            << "Hi there" << false;
+    QTest::newRow("not JSON") << "plain words {"
+                              << "normal"
+                              << "plain words {" << false;
+    QTest::newRow("JSON without message") << R"({"foo":1})"
+                                          << "normal"
+                                          << R"({"foo":1})" << false;
     QTest::newRow("shared recording")
         << R"({"message":"orvanetv://open?recordingId=r-3&recordingName=Crane%20lift&type=shareRecording","type":"customURL"})"
-        << "customURL" << "Crane lift" << true;
+        << "customURL"
+        << "Crane lift" << true;
     QTest::newRow("custom URL of another kind")
-        << R"({"message":"orvanetv://open?type=other","type":"customURL"})" << "customURL" << "" << false;
-    QTest::newRow("custom URL without query") << R"({"message":"orvanetv://open","type":"customURL"})" << "customURL" << "" << false;
+        << R"({"message":"orvanetv://open?type=other","type":"customURL"})"
+        << "customURL"
+        << "" << false;
+    QTest::newRow("custom URL without query") << R"({"message":"orvanetv://open","type":"customURL"})"
+                                              << "customURL"
+                                              << "" << false;
 }
 
 void TestChatBasics::receivedMessages()
@@ -319,12 +371,17 @@ void TestChatBasics::nameColoursAndInitials_data()
     QTest::addColumn<QString>("initials");
     QTest::addColumn<QColor>("colour");
     // "Ann" adds up to 65+110+110 = 285, remainder 3.
-    QTest::newRow("Ann") << "Ann" << "A" << QColor(149, 191, 59);
-    QTest::newRow("three words") << "Alpha Beta Gamma" << "ABG" << ChatTheme::nameColor(QStringLiteral("Alpha Beta Gamma"));
-    QTest::newRow("lower case") << "alpha beta gamma" << "ABG" << ChatTheme::nameColor(QStringLiteral("alpha beta gamma"));
-    QTest::newRow("double spaces") << "Ann  Lindqvist " << "AL" << ChatTheme::nameColor(QStringLiteral("Ann  Lindqvist "));
+    QTest::newRow("Ann") << "Ann"
+                         << "A" << QColor(149, 191, 59);
+    QTest::newRow("three words") << "Alpha Beta Gamma"
+                                 << "ABG" << ChatTheme::nameColor(QStringLiteral("Alpha Beta Gamma"));
+    QTest::newRow("lower case") << "alpha beta gamma"
+                                << "ABG" << ChatTheme::nameColor(QStringLiteral("alpha beta gamma"));
+    QTest::newRow("double spaces") << "Ann  Lindqvist "
+                                   << "AL" << ChatTheme::nameColor(QStringLiteral("Ann  Lindqvist "));
     // Accented letters count negative: "\xe9\xe9" is -23 -23 = -46, remainder 2.
-    QTest::newRow("negative sum") << QString::fromUtf8("\xc3\xa9\xc3\xa9") << QString::fromUtf8("\xc3\x89") << QColor(205, 90, 159);
+    QTest::newRow("negative sum") << QString::fromUtf8("\xc3\xa9\xc3\xa9") << QString::fromUtf8("\xc3\x89")
+                                  << QColor(205, 90, 159);
 }
 
 void TestChatBasics::nameColoursAndInitials()
@@ -347,10 +404,14 @@ void TestChatBasics::versionText_data()
 {
     QTest::addColumn<QString>("resource");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("release") << "1.0.1.10\n" << "v1.0.1 (10)";
-    QTest::newRow("three parts") << "2.3.4" << "v2.3.4";
-    QTest::newRow("spaces and breaks") << " 1. 0.1 .10 \r\n" << "v1.0.1 (10)";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("release") << "1.0.1.10\n"
+                             << "v1.0.1 (10)";
+    QTest::newRow("three parts") << "2.3.4"
+                                 << "v2.3.4";
+    QTest::newRow("spaces and breaks") << " 1. 0.1 .10 \r\n"
+                                       << "v1.0.1 (10)";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestChatBasics::versionText()
@@ -361,8 +422,11 @@ void TestChatBasics::versionText()
 
 void TestChatBasics::workspaceNotice()
 {
-    QCOMPARE(MainWindow::mapError(QStringLiteral("Workspace is not shared with you"), QStringLiteral("North Site")),
-             QStringLiteral("The workspace North Site is not shared with you anymore. Please contact your company admin."));
+    QCOMPARE(
+        MainWindow::mapError(QStringLiteral("Workspace is not shared with you"),
+                             QStringLiteral("North Site")),
+        QStringLiteral(
+            "The workspace North Site is not shared with you anymore. Please contact your company admin."));
     QCOMPARE(MainWindow::mapError(QStringLiteral("workspace is not shared"), QStringLiteral("North Site")),
              QStringLiteral("workspace is not shared"));
 }

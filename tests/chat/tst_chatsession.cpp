@@ -77,14 +77,18 @@ private slots:
     void aUserWithoutAProperNameNeverRegisters();
 
 private:
-    struct Window {
+    struct Window
+    {
         std::unique_ptr<GlobalManager> manager;
         std::unique_ptr<MainWindow> window;
     };
     Window openAnnsWindow(bool text, bool voice);
     QJsonObject hubClient(const QString &userPrefix);
     QString chloesLog() const;
-    TextChatWidget *pane(MainWindow *window) const { return window->findChild<TextChatWidget *>(QStringLiteral("textChatWidget")); }
+    TextChatWidget *pane(MainWindow *window) const
+    {
+        return window->findChild<TextChatWidget *>(QStringLiteral("textChatWidget"));
+    }
     QString machineUserId(const QString &userId) const
     {
         return userId + QLatin1Char('|') + QString::fromLatin1(QSysInfo::machineUniqueId());
@@ -103,11 +107,13 @@ void TestChatSession::initTestCase()
 {
     QVERIFY2(m_inspector.isValid(), qPrintable(m_inspector.errorText()));
     QVERIFY(m_runtime.isValid() && m_chloeHome.isValid());
-    QFile::setPermissions(m_runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(m_runtime.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", m_runtime.path().toUtf8());
     previousHandler = qInstallMessageHandler(capture);
     m_annToken = ChatTestSupport::signIn(QStringLiteral("ann@orvane.test"), QStringLiteral("orvane-demo-1"));
-    m_chloeToken = ChatTestSupport::signIn(QStringLiteral("chloe@orvane.test"), QStringLiteral("orvane-demo-3"));
+    m_chloeToken
+        = ChatTestSupport::signIn(QStringLiteral("chloe@orvane.test"), QStringLiteral("orvane-demo-3"));
     m_benToken = ChatTestSupport::signIn(QStringLiteral("ben@orvane.test"), QStringLiteral("orvane-demo-2"));
     QVERIFY(!m_annToken.isEmpty() && !m_chloeToken.isEmpty() && !m_benToken.isEmpty());
 }
@@ -157,11 +163,15 @@ void TestChatSession::voiceStreamIdAsTextAndAsNumber()
 {
     QFETCH(bool, asText);
     if (asText) {
-        m_inspector.queueFault({{"path", "/api/v1.0/acme/chats/workspaces/41/agora-tokens"}, {"kind", "envelope"},
-                                {"envelope", QJsonObject{{"meta", QJsonObject{{"status", "ok"}}},
-                                                         {"response", QJsonObject{{"rtmToken", "r"}, {"userId", "u-1|x"},
-                                                                                  {"channelId", "workspace-41"},
-                                                                                  {"voiceStreamId", "1234"}}}}}});
+        m_inspector.queueFault({{"path", "/api/v1.0/acme/chats/workspaces/41/agora-tokens"},
+                                {"kind", "envelope"},
+                                {"envelope",
+                                 QJsonObject{{"meta", QJsonObject{{"status", "ok"}}},
+                                             {"response",
+                                              QJsonObject{{"rtmToken", "r"},
+                                                          {"userId", "u-1|x"},
+                                                          {"channelId", "workspace-41"},
+                                                          {"voiceStreamId", "1234"}}}}}});
     }
     GlobalManager manager;
     manager.setAuthToken(m_annToken);
@@ -183,18 +193,23 @@ void TestChatSession::voiceStreamIdAsTextAndAsNumber()
 
 void TestChatSession::workspaceNoticeAndEmptyUsers()
 {
-    const QString eve = ChatTestSupport::signIn(QStringLiteral("eve@orvane.test"), QStringLiteral("orvane-demo-5"));
+    const QString eve
+        = ChatTestSupport::signIn(QStringLiteral("eve@orvane.test"), QStringLiteral("orvane-demo-5"));
     QVERIFY(!eve.isEmpty());
     GlobalManager manager;
     manager.setAuthToken(eve);
     manager.setWorkspaceName(QStringLiteral("North Site"));
-    CoreAPIManager client(nullptr, [](const QString &error) { return MainWindow::mapError(error, QStringLiteral("North Site")); });
+    CoreAPIManager client(nullptr, [](const QString &error) {
+        return MainWindow::mapError(error, QStringLiteral("North Site"));
+    });
     client.setGlobalManager(&manager);
     QSignalSpy spy(&client, &CoreAPIManager::gotSharedUsers);
     client.getSharedUsers(QStringLiteral("41"), QStringLiteral("otv"));
     QVERIFY(spy.wait(10000));
-    QCOMPARE(spy.at(0).at(1).toString(),
-             QStringLiteral("The workspace North Site is not shared with you anymore. Please contact your company admin."));
+    QCOMPARE(
+        spy.at(0).at(1).toString(),
+        QStringLiteral(
+            "The workspace North Site is not shared with you anymore. Please contact your company admin."));
     QVERIFY(spy.at(0).at(0).value<QVector<SharedUser>>().isEmpty());
 }
 
@@ -227,8 +242,10 @@ void TestChatSession::statisticsReachTheDeployment()
     QCOMPARE(spy.at(0).at(0).toString(), QString());
     const QJsonArray stats = m_inspector.get(QStringLiteral("/chat-stats")).toArray();
     QVERIFY(!stats.isEmpty());
-    QCOMPARE(stats.last().toObject().value(QStringLiteral("sessionId")).toString(), QStringLiteral("u-1|session"));
-    const QList<SandboxInspector::Request> requests = m_inspector.requests(QStringLiteral("/api/v1.0/acme/chats/workspaces/41"));
+    QCOMPARE(stats.last().toObject().value(QStringLiteral("sessionId")).toString(),
+             QStringLiteral("u-1|session"));
+    const QList<SandboxInspector::Request> requests
+        = m_inspector.requests(QStringLiteral("/api/v1.0/acme/chats/workspaces/41"));
     QCOMPARE(requests.size(), 1);
     QCOMPARE(requests.first().method, QStringLiteral("POST"));
     QCOMPARE(requests.first().host, QStringLiteral("api.orvane.tv:8443"));
@@ -251,7 +268,8 @@ void TestChatSession::requestLinesMaskTheToken()
     QVERIFY(spy.wait(10000));
     QMutexLocker lock(&capturedMutex);
     const QString all = capturedLines.join(QLatin1Char('\n'));
-    QVERIFY2(all.contains(QLatin1String("Request: https://id.orvane.tv:8443/api/v1.1/me?auth_token=***")), qPrintable(all));
+    QVERIFY2(all.contains(QLatin1String("Request: https://id.orvane.tv:8443/api/v1.1/me?auth_token=***")),
+             qPrintable(all));
     QVERIFY(!all.contains(m_annToken));
 }
 
@@ -275,7 +293,8 @@ TestChatSession::Window TestChatSession::openAnnsWindow(bool text, bool voice)
 
 QJsonObject TestChatSession::hubClient(const QString &userPrefix)
 {
-    for (const QJsonValue &client : m_inspector.get(QStringLiteral("/hub")).toObject().value(QStringLiteral("clients")).toArray()) {
+    for (const QJsonValue &client :
+         m_inspector.get(QStringLiteral("/hub")).toObject().value(QStringLiteral("clients")).toArray()) {
         if (client.toObject().value(QStringLiteral("userId")).toString().startsWith(userPrefix))
             return client.toObject();
     }
@@ -298,8 +317,9 @@ void TestChatSession::typeInto(qint64 pid, const QString &text)
 {
     // The other program is driven as a person would: its window gets the focus and
     // the keys are typed through the display server.
-    const QStringList windows = run(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--pid", QString::number(pid)})
-                                    .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList windows
+        = run(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--pid", QString::number(pid)})
+              .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QVERIFY2(!windows.isEmpty(), "the chat program shows no window");
     const QString window = windows.last();
     run(QStringLiteral("xdotool"), {"windowfocus", "--sync", window});
@@ -335,13 +355,20 @@ void TestChatSession::twoProgramsTalk()
     QCOMPARE(ann.window->windowTitle(), QStringLiteral("North Site - v1.0.1 (10)"));
 
     // Both are in the workspace's channel with their names published.
-    QTRY_VERIFY_WITH_TIMEOUT(hubClient(annId).value(QStringLiteral("channels")).toArray().contains(QStringLiteral("workspace-41")), 20000);
-    QTRY_VERIFY_WITH_TIMEOUT(hubClient(chloeId).value(QStringLiteral("channels")).toArray().contains(QStringLiteral("workspace-41")), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        hubClient(annId).value(QStringLiteral("channels")).toArray().contains(QStringLiteral("workspace-41")),
+        20000);
+    QTRY_VERIFY_WITH_TIMEOUT(hubClient(chloeId)
+                                 .value(QStringLiteral("channels"))
+                                 .toArray()
+                                 .contains(QStringLiteral("workspace-41")),
+                             20000);
     const QJsonObject annAttributes = hubClient(annId).value(QStringLiteral("attributes")).toObject();
     QCOMPARE(annAttributes.value(QStringLiteral("firstName")).toString(), QStringLiteral("Ann"));
     QCOMPARE(annAttributes.value(QStringLiteral("email")).toString(), QStringLiteral("+15550100"));
     QCOMPARE(annAttributes.value(QStringLiteral("isAdmin")).toString(), QStringLiteral("0"));
-    QTRY_COMPARE_WITH_TIMEOUT(ann.window->chatManager()->userNames().value(chloeId), QStringLiteral("Chloé Martin"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(ann.window->chatManager()->userNames().value(chloeId),
+                              QStringLiteral("Chloé Martin"), 10000);
 
     TextChatWidget *annPane = pane(ann.window.get());
     auto *input = annPane->findChild<QPlainTextEdit *>(QStringLiteral("plainTextEdit"));
@@ -373,25 +400,36 @@ void TestChatSession::twoProgramsTalk()
     QVERIFY(!second->isNameShown() && second->isFollowUp());
     // Own bubbles on the right, the others' on the left.
     const int middle = list->viewport()->width() / 2;
-    QVERIFY(annPane->cellAt(0)->findChild<QWidget *>(QStringLiteral("background"))->mapTo(list->viewport(), QPoint()).x() > middle);
-    QVERIFY(first->findChild<QWidget *>(QStringLiteral("background"))->mapTo(list->viewport(), QPoint()).x() < middle);
+    QVERIFY(annPane->cellAt(0)
+                ->findChild<QWidget *>(QStringLiteral("background"))
+                ->mapTo(list->viewport(), QPoint())
+                .x()
+            > middle);
+    QVERIFY(first->findChild<QWidget *>(QStringLiteral("background"))->mapTo(list->viewport(), QPoint()).x()
+            < middle);
 
     // The conversation, both windows side by side.
-    const QStringList windows = run(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--pid", QString::number(chloe.processId())})
+    const QStringList windows = run(QStringLiteral("xdotool"),
+                                    {"search", "--onlyvisible", "--pid", QString::number(chloe.processId())})
                                     .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     if (!windows.isEmpty())
         run(QStringLiteral("xdotool"), {"windowmove", "--sync", windows.last(), "820", "0"});
     QTest::qWait(500);
     const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/artifacts");
     QDir().mkpath(folder);
-    QGuiApplication::primaryScreen()->grabWindow(0, 0, 0, 1640, 640).save(folder + QStringLiteral("/chat-conversation.png"));
+    QGuiApplication::primaryScreen()
+        ->grabWindow(0, 0, 0, 1640, 640)
+        .save(folder + QStringLiteral("/chat-conversation.png"));
 
     // Ben never published a name, and writes plain text rather than the message JSON.
-    const ChatAuth benAuth = ChatTestSupport::credentials(m_benToken, QStringLiteral("acme"), QStringLiteral("41"),
-                                                          QStringLiteral("u-2|bare"));
+    const ChatAuth benAuth = ChatTestSupport::credentials(m_benToken, QStringLiteral("acme"),
+                                                          QStringLiteral("41"), QStringLiteral("u-2|bare"));
     QVERIFY(!benAuth.rtmToken.isEmpty());
     {
-        struct Quiet : orvane::rtm::IRtmServiceEventHandler, orvane::rtm::IChannelEventHandler {
+        struct Quiet
+            : orvane::rtm::IRtmServiceEventHandler
+            , orvane::rtm::IChannelEventHandler
+        {
             QAtomicInt joined;
             void onJoinSuccess() override { joined = 1; }
         } quiet;
@@ -401,7 +439,8 @@ void TestChatSession::twoProgramsTalk()
         orvane::rtm::IChannel *channel = ben->createChannel(benAuth.channelId, &quiet);
         channel->join();
         QTRY_VERIFY_WITH_TIMEOUT(quiet.joined == 1, 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(ann.window->chatManager()->userNames().value(benAuth.userId), QStringLiteral("User "), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(ann.window->chatManager()->userNames().value(benAuth.userId),
+                                  QStringLiteral("User "), 10000);
         orvane::rtm::IMessage *message = ben->createMessage();
         message->setText(QStringLiteral("plain words, {not json"));
         channel->sendMessage(message, orvane::rtm::SendMessageOptions());
@@ -422,16 +461,22 @@ void TestChatSession::twoProgramsTalk()
     viewer.connectToServer(LocalSockets::serverPath(QStringLiteral("qtorvanetvchat")));
     QVERIFY(viewer.waitForConnected(3000));
     QTest::qWait(200);
-    const QString link = QStringLiteral("orvanetv://recording?recordingId=rec-41-1&recordingName=Crane%20lift&type=shareRecording");
-    m_inspector.post(QStringLiteral("/hub/message"),
-                     {{"channel", "workspace-41"}, {"from", chloeId},
-                      {"text", QString::fromUtf8(QJsonDocument(QJsonObject{{"id", "x"}, {"message", link}, {"type", "customURL"}})
-                                                     .toJson(QJsonDocument::Compact))}});
+    const QString link = QStringLiteral(
+        "orvanetv://recording?recordingId=rec-41-1&recordingName=Crane%20lift&type=shareRecording");
+    m_inspector.post(
+        QStringLiteral("/hub/message"),
+        {{"channel", "workspace-41"},
+         {"from", chloeId},
+         {"text",
+          QString::fromUtf8(QJsonDocument(QJsonObject{{"id", "x"}, {"message", link}, {"type", "customURL"}})
+                                .toJson(QJsonDocument::Compact))}});
     QTRY_COMPARE_WITH_TIMEOUT(annPane->cellCount(), 6, 10000);
     auto *shared = qobject_cast<OthersChatCell *>(annPane->cellAt(5));
     QVERIFY(shared);
     QCOMPARE(shared->message(), QStringLiteral("Crane lift"));
-    QVERIFY(shared->findChild<QLabel *>(QStringLiteral("label"))->styleSheet().contains(QLatin1String("underline")));
+    QVERIFY(shared->findChild<QLabel *>(QStringLiteral("label"))
+                ->styleSheet()
+                .contains(QLatin1String("underline")));
     QTest::qWait(100);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(5)).center());
     QTRY_VERIFY_WITH_TIMEOUT(viewer.bytesAvailable() > 0, 5000);
@@ -444,7 +489,8 @@ void TestChatSession::twoProgramsTalk()
     // Minimised and restored: the same session, no second login.
     const auto loginsOf = [this](const QString &userId) {
         int count = 0;
-        for (const QJsonValue &login : m_inspector.get(QStringLiteral("/hub")).toObject().value(QStringLiteral("logins")).toArray())
+        for (const QJsonValue &login :
+             m_inspector.get(QStringLiteral("/hub")).toObject().value(QStringLiteral("logins")).toArray())
             count += login.toObject().value(QStringLiteral("userId")).toString() == userId;
         return count;
     };
@@ -460,8 +506,12 @@ void TestChatSession::twoProgramsTalk()
     // The hub drops Ann: she is back in the channel by herself and hears Chloé again.
     m_inspector.post(QStringLiteral("/hub/drop"), {{"userId", annId}});
     QTRY_VERIFY_WITH_TIMEOUT(loginsOf(annId) == loginsBefore + 1, 15000);
-    QTRY_VERIFY_WITH_TIMEOUT(hubClient(annId).value(QStringLiteral("channels")).toArray().contains(QStringLiteral("workspace-41")), 15000);
-    QTRY_VERIFY_WITH_TIMEOUT(hubClient(annId).value(QStringLiteral("attributes")).toObject().contains(QStringLiteral("firstName")), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        hubClient(annId).value(QStringLiteral("channels")).toArray().contains(QStringLiteral("workspace-41")),
+        15000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        hubClient(annId).value(QStringLiteral("attributes")).toObject().contains(QStringLiteral("firstName")),
+        10000);
     typeInto(chloe.processId(), QStringLiteral("Still there?"));
     QTRY_COMPARE_WITH_TIMEOUT(annPane->cellCount(), 7, 15000);
     QCOMPARE(annPane->cellAt(6)->message(), QStringLiteral("Still there?"));
@@ -501,13 +551,20 @@ void TestChatSession::panesFollowWhatTheShareAllows()
     QCOMPARE(ann.window->disabledNotice() != nullptr, !text && !voice);
     if (!text && !voice) {
         QVERIFY(ann.window->disabledNotice()->isVisible());
-        QCOMPARE(ann.window->disabledNotice()->text(), QStringLiteral("Contact your company admin to enable\neither text or voice chat"));
+        QCOMPARE(ann.window->disabledNotice()->text(),
+                 QStringLiteral("Contact your company admin to enable\neither text or voice chat"));
         TestScreenshots::save(ann.window.get(), QStringLiteral("chat-disabled"));
     }
     // The session still logs in and publishes the attributes; a channel only with text.
-    QTRY_VERIFY_WITH_TIMEOUT(hubClient(annId).value(QStringLiteral("attributes")).toObject().contains(QStringLiteral("firstName")), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        hubClient(annId).value(QStringLiteral("attributes")).toObject().contains(QStringLiteral("firstName")),
+        15000);
     if (text)
-        QTRY_VERIFY_WITH_TIMEOUT(hubClient(annId).value(QStringLiteral("channels")).toArray().contains(QStringLiteral("workspace-41")), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(hubClient(annId)
+                                     .value(QStringLiteral("channels"))
+                                     .toArray()
+                                     .contains(QStringLiteral("workspace-41")),
+                                 10000);
     else {
         QTest::qWait(500);
         QVERIFY(hubClient(annId).value(QStringLiteral("channels")).toArray().isEmpty());

@@ -35,7 +35,10 @@ private slots:
 
 private:
     void type(const QString &text);
-    QPlainTextEdit *input() const { return m_pane->findChild<QPlainTextEdit *>(QStringLiteral("plainTextEdit")); }
+    QPlainTextEdit *input() const
+    {
+        return m_pane->findChild<QPlainTextEdit *>(QStringLiteral("plainTextEdit"));
+    }
     QListWidget *list() const { return m_pane->findChild<QListWidget *>(QStringLiteral("listWidget")); }
     QPoint centreOf(int row) const;
 
@@ -100,9 +103,12 @@ void TestTextChat::shiftEnterBreaksTheLine()
     QTest::keyClick(input(), Qt::Key_Return);
     QCOMPARE(sent.count(), 1);
     const QString message = sent.at(0).at(0).toString();
-    QVERIFY2(message == QStringLiteral("first\nsecond") || message == QStringLiteral("first") + QChar(QChar::LineSeparator) + QStringLiteral("second"),
+    QVERIFY2(message == QStringLiteral("first\nsecond")
+                 || message
+                     == QStringLiteral("first") + QChar(QChar::LineSeparator) + QStringLiteral("second"),
              qPrintable(message));
-    QVERIFY(message.startsWith(QLatin1String("first")) && message.endsWith(QLatin1String("second")) && message.size() == 12);
+    QVERIFY(message.startsWith(QLatin1String("first")) && message.endsWith(QLatin1String("second"))
+            && message.size() == 12);
 }
 
 void TestTextChat::firstCellHidesTheNoticeForGood()
@@ -111,7 +117,8 @@ void TestTextChat::firstCellHidesTheNoticeForGood()
     QVERIFY(m_pane->findChild<QWidget *>(QStringLiteral("empyWidget"))->isVisible());
     m_pane->addSelfChat(QStringLiteral("one"), QStringLiteral("10:00:00 AM, Dec 11"));
     QVERIFY(!m_pane->isEmptyNoticeShown());
-    m_pane->addOtherChat(QStringLiteral("Chloé Martin"), QStringLiteral("two"), QStringLiteral("10:00:01 AM, Dec 11"));
+    m_pane->addOtherChat(QStringLiteral("Chloé Martin"), QStringLiteral("two"),
+                         QStringLiteral("10:00:01 AM, Dec 11"));
     QVERIFY(!m_pane->isEmptyNoticeShown());
     QCOMPARE(m_pane->cellCount(), 2);
 }
@@ -119,7 +126,8 @@ void TestTextChat::firstCellHidesTheNoticeForGood()
 void TestTextChat::bubblesSitOnTheirSides()
 {
     m_pane->addSelfChat(QStringLiteral("mine"), QStringLiteral("10:00:00 AM, Dec 11"));
-    m_pane->addOtherChat(QStringLiteral("Chloé Martin"), QStringLiteral("theirs"), QStringLiteral("10:00:01 AM, Dec 11"));
+    m_pane->addOtherChat(QStringLiteral("Chloé Martin"), QStringLiteral("theirs"),
+                         QStringLiteral("10:00:01 AM, Dec 11"));
     QTest::qWait(50);
     const int middle = list()->viewport()->width() / 2;
     auto *own = m_pane->findChildren<MyChatCell *>().value(0);
@@ -130,14 +138,17 @@ void TestTextChat::bubblesSitOnTheirSides()
     const QRect ownRect(ownBubble->mapTo(list()->viewport(), QPoint()), ownBubble->size());
     const QRect otherRect(otherBubble->mapTo(list()->viewport(), QPoint()), otherBubble->size());
     QVERIFY2(ownRect.left() > middle, qPrintable(QStringLiteral("own bubble at %1").arg(ownRect.left())));
-    QVERIFY2(otherRect.right() < middle, qPrintable(QStringLiteral("other bubble ends at %1").arg(otherRect.right())));
+    QVERIFY2(otherRect.right() < middle,
+             qPrintable(QStringLiteral("other bubble ends at %1").arg(otherRect.right())));
     TestScreenshots::save(m_pane, QStringLiteral("chat-text-pane"));
 }
 
 void TestTextChat::followUpsShowNoNameRow()
 {
-    m_pane->addOtherChat(QStringLiteral("Chloé Martin"), QStringLiteral("first"), QStringLiteral("t"), false, {}, false);
-    m_pane->addOtherChat(QStringLiteral("Chloé Martin"), QStringLiteral("second"), QStringLiteral("t"), false, {}, true);
+    m_pane->addOtherChat(QStringLiteral("Chloé Martin"), QStringLiteral("first"), QStringLiteral("t"), false,
+                         {}, false);
+    m_pane->addOtherChat(QStringLiteral("Chloé Martin"), QStringLiteral("second"), QStringLiteral("t"), false,
+                         {}, true);
     auto *first = qobject_cast<OthersChatCell *>(m_pane->cellAt(0));
     auto *second = qobject_cast<OthersChatCell *>(m_pane->cellAt(1));
     QVERIFY(first && second);
@@ -147,8 +158,10 @@ void TestTextChat::followUpsShowNoNameRow()
     QVERIFY(second->isFollowUp());
     const QString firstStyle = first->findChild<QWidget *>(QStringLiteral("background"))->styleSheet();
     const QString secondStyle = second->findChild<QWidget *>(QStringLiteral("background"))->styleSheet();
-    QVERIFY2(firstStyle.contains(QLatin1String("chat_bubble_transparent_arrow.png) 16 21 21 21")), qPrintable(firstStyle));
-    QVERIFY2(secondStyle.contains(QLatin1String("chat_bubble_transparent.png) 4 21 21 21")), qPrintable(secondStyle));
+    QVERIFY2(firstStyle.contains(QLatin1String("chat_bubble_transparent_arrow.png) 16 21 21 21")),
+             qPrintable(firstStyle));
+    QVERIFY2(secondStyle.contains(QLatin1String("chat_bubble_transparent.png) 4 21 21 21")),
+             qPrintable(secondStyle));
     // The follow-up needs less height: no name row.
     QTRY_VERIFY(list()->item(1)->sizeHint().height() < list()->item(0)->sizeHint().height());
 }
@@ -172,8 +185,8 @@ void TestTextChat::othersCellsShowInitialsInTheNamesColour()
 void TestTextChat::clickingAnotherUsersMessageCallsBackOnce()
 {
     int calls = 0;
-    m_pane->addOtherChat(QStringLiteral("Chloé Martin"), QStringLiteral("Crane lift"), QStringLiteral("t"), true,
-                         [&calls] { ++calls; });
+    m_pane->addOtherChat(QStringLiteral("Chloé Martin"), QStringLiteral("Crane lift"), QStringLiteral("t"),
+                         true, [&calls] { ++calls; });
     m_pane->addSelfChat(QStringLiteral("mine"), QStringLiteral("t"));
     QTest::qWait(50);
     QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, centreOf(0));
@@ -185,7 +198,8 @@ void TestTextChat::clickingAnotherUsersMessageCallsBackOnce()
     QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, centreOf(0));
     QCOMPARE(calls, 2);
     const QString style = m_pane->cellAt(0)->findChild<QLabel *>(QStringLiteral("label"))->styleSheet();
-    QVERIFY2(style.contains(QLatin1String("underline")) && style.contains(ChatTheme::linkColor().name()), qPrintable(style));
+    QVERIFY2(style.contains(QLatin1String("underline")) && style.contains(ChatTheme::linkColor().name()),
+             qPrintable(style));
 }
 
 void TestTextChat::ownCellsNeverReactToClicks()
@@ -207,7 +221,8 @@ void TestTextChat::ownCellsNeverReactToClicks()
 
 void TestTextChat::messagesAreShownAsText()
 {
-    m_pane->addOtherChat(QStringLiteral("<b>Eve</b>"), QStringLiteral("<img src=x> <b>bold</b>"), QStringLiteral("t"));
+    m_pane->addOtherChat(QStringLiteral("<b>Eve</b>"), QStringLiteral("<img src=x> <b>bold</b>"),
+                         QStringLiteral("t"));
     auto *cell = m_pane->cellAt(0);
     auto *label = cell->findChild<QLabel *>(QStringLiteral("label"));
     QCOMPARE(label->textFormat(), Qt::PlainText);

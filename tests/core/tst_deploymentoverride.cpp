@@ -70,10 +70,16 @@ void TestDeploymentOverride::unusableFiles_data()
     QTest::newRow("missing") << "missing.json" << QByteArray() << "cannot read it";
     QTest::newRow("not JSON") << "bad.json" << QByteArray("{routes:") << "not JSON";
     QTest::newRow("array") << "array.json" << QByteArray("[]") << "not a JSON object";
-    QTest::newRow("route without port") << "noport.json" << QByteArray(R"({"routes":{"id.orvane.tv":"127.0.0.1:1"}})") << "is not host:port";
-    QTest::newRow("route to a word") << "word.json" << QByteArray(R"({"routes":{"id.orvane.tv:443":"here"}})") << "is not host:port";
-    QTest::newRow("port out of range") << "range.json" << QByteArray(R"({"routes":{"id.orvane.tv:443":"127.0.0.1:70000"}})") << "is not host:port";
-    QTest::newRow("CA file missing") << "noca.json" << QByteArray(R"({"routes":{},"caCertificates":["nowhere.pem"]})") << "no certificate in";
+    QTest::newRow("route without port")
+        << "noport.json" << QByteArray(R"({"routes":{"id.orvane.tv":"127.0.0.1:1"}})") << "is not host:port";
+    QTest::newRow("route to a word") << "word.json" << QByteArray(R"({"routes":{"id.orvane.tv:443":"here"}})")
+                                     << "is not host:port";
+    QTest::newRow("port out of range")
+        << "range.json" << QByteArray(R"({"routes":{"id.orvane.tv:443":"127.0.0.1:70000"}})")
+        << "is not host:port";
+    QTest::newRow("CA file missing") << "noca.json"
+                                     << QByteArray(R"({"routes":{},"caCertificates":["nowhere.pem"]})")
+                                     << "no certificate in";
 }
 
 void TestDeploymentOverride::unusableFiles()
@@ -100,12 +106,16 @@ void TestDeploymentOverride::routes_data()
                                         << "https://127.0.0.1:40001/api/v1.1/images/img-1";
     QTest::newRow("host in capitals") << "https://API.Orvane.TV:8443/api/v1.0/acme/shared/streams"
                                       << "https://127.0.0.1:40002/api/v1.0/acme/shared/streams";
-    QTest::newRow("websocket scheme") << "wss://api.orvane.tv:8443/socket.io/" << "wss://127.0.0.1:40002/socket.io/";
-    QTest::newRow("default http port") << "http://plain.example/x" << "http://127.0.0.1:40003/x";
+    QTest::newRow("websocket scheme") << "wss://api.orvane.tv:8443/socket.io/"
+                                      << "wss://127.0.0.1:40002/socket.io/";
+    QTest::newRow("default http port") << "http://plain.example/x"
+                                       << "http://127.0.0.1:40003/x";
     QTest::newRow("other port of a known host") << "https://id.orvane.tv:8443/api/v1.1/me"
                                                 << "https://id.orvane.tv:8443/api/v1.1/me";
-    QTest::newRow("unknown host") << "https://elsewhere.example:443/x" << "https://elsewhere.example:443/x";
-    QTest::newRow("relative URL") << "/api/v1.1/me" << "/api/v1.1/me";
+    QTest::newRow("unknown host") << "https://elsewhere.example:443/x"
+                                  << "https://elsewhere.example:443/x";
+    QTest::newRow("relative URL") << "/api/v1.1/me"
+                                  << "/api/v1.1/me";
 }
 
 void TestDeploymentOverride::routes()
@@ -125,7 +135,8 @@ void TestDeploymentOverride::prepareKeepsTheDesignedHost()
     QCOMPARE(deployment.caCertificates().first().subjectInfo(QSslCertificate::CommonName),
              QStringList{"Deployment Test CA"});
     QCOMPARE(deployment.caFiles(), QStringList{m_dir.filePath("ca.pem")});
-    QCOMPARE(deployment.oauthProviders().value("google").toString(), QString("https://app.orvane.tv/oauth/google"));
+    QCOMPARE(deployment.oauthProviders().value("google").toString(),
+             QString("https://app.orvane.tv/oauth/google"));
 
     const QUrl designed("https://id.orvane.tv:443/api/v1.1/auth/login?email=a");
     QNetworkRequest request(designed);
@@ -138,7 +149,7 @@ void TestDeploymentOverride::prepareKeepsTheDesignedHost()
 
 void TestDeploymentOverride::unroutedRequestsStayAsDesigned()
 {
-    const DeploymentOverride none;  // no file: nothing changes
+    const DeploymentOverride none; // no file: nothing changes
     QVERIFY(!none.isActive());
     const QUrl designed("https://id.orvane.tv:443/api/v1.1/me");
     QNetworkRequest request(designed);

@@ -31,22 +31,28 @@ void TestLogRedaction::envelopeMasksByPlace()
         QVERIFY2(!line.contains(secret), qPrintable(line));
     QVERIFY(line.contains(R"("email":"a@b")"));
     // Outside an envelope every secret key is masked, wherever it is.
-    QVERIFY(!LogRedaction::redactedCompactJson(QJsonDocument::fromJson(R"({"code":"123456"})")).contains("123456"));
+    QVERIFY(!LogRedaction::redactedCompactJson(QJsonDocument::fromJson(R"({"code":"123456"})"))
+                 .contains("123456"));
 }
 
 void TestLogRedaction::urls_data()
 {
     QTest::addColumn<QString>("url");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("no query") << "https://id.example:443/api/v1.1/me" << "https://id.example:443/api/v1.1/me";
-    QTest::newRow("token") << "https://h/me?auth_token=abc" << "https://h/me?auth_token=***";
+    QTest::newRow("no query") << "https://id.example:443/api/v1.1/me"
+                              << "https://id.example:443/api/v1.1/me";
+    QTest::newRow("token") << "https://h/me?auth_token=abc"
+                           << "https://h/me?auth_token=***";
     QTest::newRow("login") << "https://h/auth/login?email=a@b.c&password=p%26w"
                            << "https://h/auth/login?email=a@b.c&password=***";
     QTest::newRow("code and order kept") << "https://h/c?auth_token=t&email=a&code=1234&x=y"
                                          << "https://h/c?auth_token=***&email=a&code=***&x=y";
-    QTest::newRow("empty token") << "https://h/me?auth_token=" << "https://h/me?auth_token=***";
-    QTest::newRow("repeated key") << "https://h/me?token=a&token=b" << "https://h/me?token=***&token=***";
-    QTest::newRow("encoded key") << "https://h/me?auth%5Ftoken=abc" << "https://h/me?auth_token=***";
+    QTest::newRow("empty token") << "https://h/me?auth_token="
+                                 << "https://h/me?auth_token=***";
+    QTest::newRow("repeated key") << "https://h/me?token=a&token=b"
+                                  << "https://h/me?token=***&token=***";
+    QTest::newRow("encoded key") << "https://h/me?auth%5Ftoken=abc"
+                                 << "https://h/me?auth_token=***";
     QTest::newRow("harmless items untouched") << "https://h/r?count=10&offset=20&cameraIds=a,b"
                                               << "https://h/r?count=10&offset=20&cameraIds=a,b";
 }
@@ -63,7 +69,8 @@ void TestLogRedaction::textMentioningTheUrl()
     const QUrl url("https://h:8443/api/v1.1/me?auth_token=s3cret&detailed=true");
     const QString text = "Error transferring " + url.toString() + " - server replied: Forbidden";
     QCOMPARE(LogRedaction::redactedText(text, url),
-             QString("Error transferring https://h:8443/api/v1.1/me?auth_token=***&detailed=true - server replied: Forbidden"));
+             QString("Error transferring https://h:8443/api/v1.1/me?auth_token=***&detailed=true - server "
+                     "replied: Forbidden"));
     QCOMPARE(LogRedaction::redactedText("Host requires authentication", url),
              QString("Host requires authentication"));
 }
@@ -75,13 +82,12 @@ void TestLogRedaction::addressText_data()
     QTest::newRow("srt address in a player message")
         << "ffmpeg: srt: Connection to srt://h:1/?passphrase=s3cr#t&latency=500 failed"
         << "ffmpeg: srt: Connection to srt://h:1/?passphrase=***&latency=500 failed";
-    QTest::newRow("passphrase last, before a quote")
-        << "Opening 'srt://h:1?latency=5&passphrase=abc'" << "Opening 'srt://h:1?latency=5&passphrase=***'";
+    QTest::newRow("passphrase last, before a quote") << "Opening 'srt://h:1?latency=5&passphrase=abc'"
+                                                     << "Opening 'srt://h:1?latency=5&passphrase=***'";
     // A value runs to the next "&": with a blank in it nothing of it may show,
     // so the text up to there goes too.
-    QTest::newRow("two addresses")
-        << "a https://h/x?auth_token=t1 b https://h/y?x=1&token=t2"
-        << "a https://h/x?auth_token=***&token=***";
+    QTest::newRow("two addresses") << "a https://h/x?auth_token=t1 b https://h/y?x=1&token=t2"
+                                   << "a https://h/x?auth_token=***&token=***";
     QTest::newRow("passphrase with blanks")
         << "srt://h:1/?passphrase=Secret Pass Phrase 42&latency=500 failed"
         << "srt://h:1/?passphrase=***&latency=500 failed";
@@ -92,8 +98,10 @@ void TestLogRedaction::addressText_data()
                                          << "srt://h:1/?pass%70hrase=***&latency=5";
     QTest::newRow("comma-separated options") << "srt options latency=5,passphrase=abc def"
                                              << "srt options latency=5,passphrase=***";
-    QTest::newRow("not after a separator") << "passphrase=abc" << "passphrase=abc";
-    QTest::newRow("nothing secret") << "tcp://h:1?timeout=5&mode=caller" << "tcp://h:1?timeout=5&mode=caller";
+    QTest::newRow("not after a separator") << "passphrase=abc"
+                                           << "passphrase=abc";
+    QTest::newRow("nothing secret") << "tcp://h:1?timeout=5&mode=caller"
+                                    << "tcp://h:1?timeout=5&mode=caller";
 }
 
 void TestLogRedaction::addressText()
@@ -111,11 +119,12 @@ void TestLogRedaction::json_data()
                                      << QByteArray(R"({"auth_token":"***","email":"e"})");
     QTest::newRow("nested passphrase") << QByteArray(R"({"a":[{"passphrase":"p","port":1}]})")
                                        << QByteArray(R"({"a":[{"passphrase":"***","port":1}]})");
-    QTest::newRow("secret object masked whole") << QByteArray(R"({"token":{"value":"v"}})")
-                                                << QByteArray(R"({"token":"***"})");
-    QTest::newRow("null secret stays null") << QByteArray(R"({"password":null})")
-                                            << QByteArray(R"({"password":null})");
-    QTest::newRow("array document") << QByteArray(R"([{"code":"1"},2])") << QByteArray(R"([{"code":"***"},2])");
+    QTest::newRow("secret object masked whole")
+        << QByteArray(R"({"token":{"value":"v"}})") << QByteArray(R"({"token":"***"})");
+    QTest::newRow("null secret stays null")
+        << QByteArray(R"({"password":null})") << QByteArray(R"({"password":null})");
+    QTest::newRow("array document") << QByteArray(R"([{"code":"1"},2])")
+                                    << QByteArray(R"([{"code":"***"},2])");
     QTest::newRow("not JSON") << QByteArray("<html>") << QByteArray("");
 }
 

@@ -146,7 +146,8 @@ void TestRecords::integerRule()
     QFETCH(QByteArray, json);
     QFETCH(int, expected);
     QCOMPARE(SharedStreamSource(objectWith("keylen", json)).keyLen, expected);
-    const QJsonObject info = objectWith("extendedPreview", "{\"framesCount\":" + (json.isEmpty() ? QByteArray("null") : json) + "}");
+    const QJsonObject info = objectWith(
+        "extendedPreview", "{\"framesCount\":" + (json.isEmpty() ? QByteArray("null") : json) + "}");
     QCOMPARE(ArchiveInfo(info).extendedPreviewFrameCount, json.isEmpty() ? 0 : expected);
 }
 
@@ -177,8 +178,7 @@ void TestRecords::dateTimeRule_data()
     QTest::addColumn<QDateTime>("expected");
     const QDateTime clock(QDate(2026, 3, 1), QTime(10, 20, 30), Qt::UTC);
     QTest::newRow("utc") << QByteArray("\"2026-03-01T10:20:30Z\"") << clock;
-    QTest::newRow("milliseconds") << QByteArray("\"2026-03-01T10:20:30.250Z\"")
-                                  << clock.addMSecs(250);
+    QTest::newRow("milliseconds") << QByteArray("\"2026-03-01T10:20:30.250Z\"") << clock.addMSecs(250);
     // The written clock time is kept and labelled UTC, whatever the offset said.
     QTest::newRow("plus two hours") << QByteArray("\"2026-03-01T10:20:30+02:00\"") << clock;
     QTest::newRow("minus five hours") << QByteArray("\"2026-03-01T10:20:30-05:00\"") << clock;
@@ -286,8 +286,8 @@ void TestRecords::companyShareWithoutCompany_data()
 void TestRecords::companyShareWithoutCompany()
 {
     QFETCH(QByteArray, company);
-    const CompanyShare share(parse("{\"id\":\"7\",\"shareName\":\"Crew\",\"options\":{\"textChatEnabled\":true}"
-                                   + company + "}"));
+    const CompanyShare share(
+        parse("{\"id\":\"7\",\"shareName\":\"Crew\",\"options\":{\"textChatEnabled\":true}" + company + "}"));
     QCOMPARE(share.id, QString("7"));
     QCOMPARE(share.shareName, QString("Crew"));
     QVERIFY(share.textChatEnabled);
@@ -302,8 +302,8 @@ void TestRecords::arrayOfRecords_data()
 {
     QTest::addColumn<QByteArray>("cameras");
     QTest::addColumn<QStringList>("expectedIds");
-    QTest::newRow("array keeps order") << QByteArray(R"([{"id":"b"},{"id":"a"},{"id":"c"}])")
-                                       << QStringList{"b", "a", "c"};
+    QTest::newRow("array keeps order")
+        << QByteArray(R"([{"id":"b"},{"id":"a"},{"id":"c"}])") << QStringList{"b", "a", "c"};
     QTest::newRow("empty array") << QByteArray("[]") << QStringList();
     QTest::newRow("non-object element") << QByteArray(R"([3,{"id":"x"}])") << QStringList{"", "x"};
     QTest::newRow("object") << QByteArray(R"({"id":"a"})") << QStringList();
@@ -334,7 +334,8 @@ void TestRecords::workspaceSettingsPresence_data()
     QTest::addColumn<bool>("chatEnabled");
     QTest::addColumn<bool>("hideOverlays");
     QTest::newRow("flags") << QByteArray(R"({"chatEnabled":true,"hideOverlays":true})") << true << true;
-    QTest::newRow("mistyped flags") << QByteArray(R"({"chatEnabled":"yes","hideOverlays":1})") << false << false;
+    QTest::newRow("mistyped flags") << QByteArray(R"({"chatEnabled":"yes","hideOverlays":1})") << false
+                                    << false;
     QTest::newRow("null") << QByteArray("null") << false << false;
     QTest::newRow("absent") << QByteArray() << false << false;
 }
@@ -456,18 +457,28 @@ void TestRecords::archiveInfo_data()
     QTest::addColumn<int>("height");
     QTest::addColumn<qint64>("fileSize");
     QTest::addColumn<QString>("fps");
-    QTest::newRow("width:height") << QByteArray(R"({"extendedPreview":{"resolution":"320:180"}})") << 320 << 180 << qint64(0) << "";
-    QTest::newRow("single number") << QByteArray(R"({"extendedPreview":{"resolution":"240"}})") << 240 << 240 << qint64(0) << "";
-    QTest::newRow("empty") << QByteArray(R"({"extendedPreview":{"resolution":""}})") << 0 << 0 << qint64(0) << "";
-    QTest::newRow("height only") << QByteArray(R"({"extendedPreview":{"resolution":":180"}})") << 0 << 180 << qint64(0) << "";
-    QTest::newRow("width only") << QByteArray(R"({"extendedPreview":{"resolution":"320:"}})") << 320 << 0 << qint64(0) << "";
-    QTest::newRow("words") << QByteArray(R"({"extendedPreview":{"resolution":"wide:tall"}})") << 0 << 0 << qint64(0) << "";
-    QTest::newRow("three parts") << QByteArray(R"({"extendedPreview":{"resolution":"1:2:3"}})") << 1 << 3 << qint64(0) << "";
-    QTest::newRow("numeric resolution") << QByteArray(R"({"extendedPreview":{"resolution":320}})") << 0 << 0 << qint64(0) << "";
-    QTest::newRow("fps as text") << QByteArray(R"({"video":{"fps":"29.97"}})") << 0 << 0 << qint64(0) << "29.97";
+    QTest::newRow("width:height") << QByteArray(R"({"extendedPreview":{"resolution":"320:180"}})") << 320
+                                  << 180 << qint64(0) << "";
+    QTest::newRow("single number") << QByteArray(R"({"extendedPreview":{"resolution":"240"}})") << 240 << 240
+                                   << qint64(0) << "";
+    QTest::newRow("empty") << QByteArray(R"({"extendedPreview":{"resolution":""}})") << 0 << 0 << qint64(0)
+                           << "";
+    QTest::newRow("height only") << QByteArray(R"({"extendedPreview":{"resolution":":180"}})") << 0 << 180
+                                 << qint64(0) << "";
+    QTest::newRow("width only") << QByteArray(R"({"extendedPreview":{"resolution":"320:"}})") << 320 << 0
+                                << qint64(0) << "";
+    QTest::newRow("words") << QByteArray(R"({"extendedPreview":{"resolution":"wide:tall"}})") << 0 << 0
+                           << qint64(0) << "";
+    QTest::newRow("three parts") << QByteArray(R"({"extendedPreview":{"resolution":"1:2:3"}})") << 1 << 3
+                                 << qint64(0) << "";
+    QTest::newRow("numeric resolution")
+        << QByteArray(R"({"extendedPreview":{"resolution":320}})") << 0 << 0 << qint64(0) << "";
+    QTest::newRow("fps as text") << QByteArray(R"({"video":{"fps":"29.97"}})") << 0 << 0 << qint64(0)
+                                 << "29.97";
     QTest::newRow("fps as number") << QByteArray(R"({"video":{"fps":25}})") << 0 << 0 << qint64(0) << "";
     QTest::newRow("small file") << QByteArray(R"({"filesize":1048576})") << 0 << 0 << qint64(1048576) << "";
-    QTest::newRow("2 GiB file") << QByteArray(R"({"filesize":2147483648})") << 0 << 0 << qint64(2147483648LL) << "";
+    QTest::newRow("2 GiB file") << QByteArray(R"({"filesize":2147483648})") << 0 << 0 << qint64(2147483648LL)
+                                << "";
     QTest::newRow("fractional size") << QByteArray(R"({"filesize":10.5})") << 0 << 0 << qint64(0) << "";
     QTest::newRow("size as text") << QByteArray(R"({"filesize":"2048"})") << 0 << 0 << qint64(0) << "";
     QTest::newRow("null info") << QByteArray("null") << 0 << 0 << qint64(0) << "";
@@ -526,15 +537,51 @@ void TestRecords::fullName_data()
     QTest::addColumn<QString>("email");
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QString>("firstNameAfter");
-    QTest::newRow("both names") << "Ann" << "Lee" << "a@example.com" << "Ann Lee" << "Ann";
-    QTest::newRow("both names keep spaces") << " Ann " << "Lee" << "a@example.com" << " Ann  Lee" << " Ann ";
-    QTest::newRow("first name only") << "Ann" << "" << "a@example.com" << "Ann" << "Ann";
-    QTest::newRow("first name loses white space") << "Mary Ann\n" << "" << "m@example.com" << "MaryAnn" << "MaryAnn";
-    QTest::newRow("padded placeholder") << "  user " << "" << "u@example.com" << "u@example.com" << "user";
-    QTest::newRow("placeholder in capitals is a name") << "User" << "" << "u@example.com" << "User" << "User";
-    QTest::newRow("white space only") << " \t " << "" << "w@example.com" << "w@example.com" << "";
-    QTest::newRow("last name only") << "" << "Lee" << "l@example.com" << "l@example.com" << "";
-    QTest::newRow("nothing") << "" << "" << "" << "" << "";
+    QTest::newRow("both names") << "Ann"
+                                << "Lee"
+                                << "a@example.com"
+                                << "Ann Lee"
+                                << "Ann";
+    QTest::newRow("both names keep spaces") << " Ann "
+                                            << "Lee"
+                                            << "a@example.com"
+                                            << " Ann  Lee"
+                                            << " Ann ";
+    QTest::newRow("first name only") << "Ann"
+                                     << ""
+                                     << "a@example.com"
+                                     << "Ann"
+                                     << "Ann";
+    QTest::newRow("first name loses white space") << "Mary Ann\n"
+                                                  << ""
+                                                  << "m@example.com"
+                                                  << "MaryAnn"
+                                                  << "MaryAnn";
+    QTest::newRow("padded placeholder") << "  user "
+                                        << ""
+                                        << "u@example.com"
+                                        << "u@example.com"
+                                        << "user";
+    QTest::newRow("placeholder in capitals is a name") << "User"
+                                                       << ""
+                                                       << "u@example.com"
+                                                       << "User"
+                                                       << "User";
+    QTest::newRow("white space only") << " \t "
+                                      << ""
+                                      << "w@example.com"
+                                      << "w@example.com"
+                                      << "";
+    QTest::newRow("last name only") << ""
+                                    << "Lee"
+                                    << "l@example.com"
+                                    << "l@example.com"
+                                    << "";
+    QTest::newRow("nothing") << ""
+                             << ""
+                             << ""
+                             << ""
+                             << "";
 }
 
 void TestRecords::fullName()
@@ -554,8 +601,8 @@ void TestRecords::fullName()
 
 void TestRecords::nonObjectJsonGivesEmptyRecords()
 {
-    const QList<QJsonValue> values = {QJsonValue(), QJsonValue(3), QJsonValue("text"),
-                                      QJsonValue(QJsonArray{1, 2})};
+    const QList<QJsonValue> values
+        = {QJsonValue(), QJsonValue(3), QJsonValue("text"), QJsonValue(QJsonArray{1, 2})};
     for (const QJsonValue &value : values) {
         QVERIFY(User(value).email.isEmpty());
         QVERIFY(Company(value).id.isEmpty());

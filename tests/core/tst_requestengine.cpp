@@ -19,7 +19,8 @@ namespace {
 
 // For every request type: its result signal and the values it carries on failure
 // ("%E" stands for the error text).
-struct TypeInfo {
+struct TypeInfo
+{
     const char *signal;
     QStringList failureValues;
 };
@@ -67,8 +68,8 @@ public:
         for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
             const QMetaMethod method = meta->method(i);
             if (method.methodType() == QMetaMethod::Signal)
-                m_spies.push_back({QString::fromLatin1(method.name()),
-                                   std::make_unique<QSignalSpy>(client, method)});
+                m_spies.push_back(
+                    {QString::fromLatin1(method.name()), std::make_unique<QSignalSpy>(client, method)});
         }
     }
 
@@ -98,7 +99,8 @@ public:
     }
 
 private:
-    struct Entry {
+    struct Entry
+    {
         QString name;
         std::unique_ptr<QSignalSpy> spy;
     };
@@ -137,10 +139,10 @@ private:
     {
         s_lines.append({type, message});
     }
-    static QVector<QPair<QtMsgType, QString> > s_lines;
+    static QVector<QPair<QtMsgType, QString>> s_lines;
     QtMessageHandler m_previous = nullptr;
 };
-QVector<QPair<QtMsgType, QString> > LogCapture::s_lines;
+QVector<QPair<QtMsgType, QString>> LogCapture::s_lines;
 
 LoopbackHttpServer::Reply rawReply(int status, const QByteArray &reason, const QByteArray &body,
                                    const QByteArray &contentType = "application/json")
@@ -236,60 +238,76 @@ void TestRequestEngine::successCarriesParsedValues_data()
                                  << QStringList{R"({"sent":true})", ""};
     QTest::newRow("CodeLogin") << int(Api::CodeLogin) << QByteArray(R"({"auth_token":"c"})") << QByteArray()
                                << QStringList{R"({"auth_token":"c"})", ""};
-    QTest::newRow("OAuthProviders") << int(Api::OAuthProviders) << QByteArray(R"({"google":{}})") << QByteArray()
-                                    << QStringList{R"({"google":{}})", ""};
+    QTest::newRow("OAuthProviders") << int(Api::OAuthProviders) << QByteArray(R"({"google":{}})")
+                                    << QByteArray() << QStringList{R"({"google":{}})", ""};
     QTest::newRow("OAuthLogin") << int(Api::OAuthLogin) << QByteArray(R"({"auth_token":"o"})") << QByteArray()
                                 << QStringList{R"({"auth_token":"o"})", ""};
-    QTest::newRow("UpdateUser ignores the payload") << int(Api::UpdateUser) << QByteArray(R"({"firstName":"A"})")
-                                                    << QByteArray() << QStringList{""};
-    QTest::newRow("MyUserInfo") << int(Api::MyUserInfo)
-                                << QByteArray(R"({"email":"a@x.io","firstName":"Ann","lastName":"Lee","isAdmin":true})")
-                                << QByteArray() << QStringList{"user(a@x.io|Ann|Lee|admin)", ""};
-    QTest::newRow("MyCompanies") << int(Api::MyCompanies)
-                                 << QByteArray(R"([{"id":"2","name":"Beta","slug":"beta","image":"i2"},{"id":"1","name":"acme","slug":"acme"}])")
-                                 << QByteArray() << QStringList{"[company(2|Beta|beta|i2),company(1|acme|acme|)]", ""};
-    QTest::newRow("MyCompanies, not an array") << int(Api::MyCompanies) << QByteArray(R"({"id":"2"})")
-                                               << QByteArray() << QStringList{"[]", ""};
-    QTest::newRow("MyCompanyDetails") << int(Api::MyCompanyDetails) << QByteArray(R"({"id":"9","name":"Nine","slug":"nine","image":"img"})")
-                                      << QByteArray() << QStringList{"company(9|Nine|nine|img)", ""};
-    QTest::newRow("MyCompanyUsers") << int(Api::MyCompanyUsers) << QByteArray(R"([{"email":"b@x.io"},{"email":"a@x.io"}])")
+    QTest::newRow("UpdateUser ignores the payload")
+        << int(Api::UpdateUser) << QByteArray(R"({"firstName":"A"})") << QByteArray() << QStringList{""};
+    QTest::newRow("MyUserInfo")
+        << int(Api::MyUserInfo)
+        << QByteArray(R"({"email":"a@x.io","firstName":"Ann","lastName":"Lee","isAdmin":true})")
+        << QByteArray() << QStringList{"user(a@x.io|Ann|Lee|admin)", ""};
+    QTest::newRow("MyCompanies")
+        << int(Api::MyCompanies)
+        << QByteArray(
+               R"([{"id":"2","name":"Beta","slug":"beta","image":"i2"},{"id":"1","name":"acme","slug":"acme"}])")
+        << QByteArray() << QStringList{"[company(2|Beta|beta|i2),company(1|acme|acme|)]", ""};
+    QTest::newRow("MyCompanies, not an array")
+        << int(Api::MyCompanies) << QByteArray(R"({"id":"2"})") << QByteArray() << QStringList{"[]", ""};
+    QTest::newRow("MyCompanyDetails")
+        << int(Api::MyCompanyDetails) << QByteArray(R"({"id":"9","name":"Nine","slug":"nine","image":"img"})")
+        << QByteArray() << QStringList{"company(9|Nine|nine|img)", ""};
+    QTest::newRow("MyCompanyUsers") << int(Api::MyCompanyUsers)
+                                    << QByteArray(R"([{"email":"b@x.io"},{"email":"a@x.io"}])")
                                     << QByteArray() << QStringList{"[user(b@x.io|||-),user(a@x.io|||-)]", ""};
-    QTest::newRow("CompanyShares") << int(Api::CompanyShares)
-                                   << QByteArray(R"({"zeta":[{"id":"3","company":{"slug":"zeta"}}],"acme":[{"id":"1","company":{"slug":"acme"}},{"id":"2"}],"empty":[]})")
-                                   << QByteArray() << QStringList{"{acme=[share(1|acme),share(2|)],empty=[],zeta=[share(3|zeta)]}", ""};
-    QTest::newRow("GlobalShareSettings") << int(Api::GlobalShareSettings) << QByteArray(R"({"watermarks":{"enabled":true}})")
-                                         << QByteArray() << QStringList{R"({"watermarks":{"enabled":true}})", ""};
-    QTest::newRow("SharedWorkspaces") << int(Api::SharedWorkspaces)
-                                      << QByteArray(R"([{"id":"w1","name":"North","cameras":[{"id":"c1"},{"id":"c2"}],"streams":[{"id":"s"}],"records":[]}])")
-                                      << QByteArray() << QStringList{"[workspace(w1|North|cameras=2|streams=1|records=0)]", ""};
-    QTest::newRow("SharedStreams") << int(Api::SharedStreams)
-                                   << QByteArray(R"([{"id":"s1","streamSources":[{"protocol":"srt"},{"protocol":"tcp"}]},{"sid":"e2"}])")
-                                   << QByteArray() << QStringList{"[stream(s1|sources=2),stream(e2|sources=0)]", ""};
+    QTest::newRow("CompanyShares")
+        << int(Api::CompanyShares)
+        << QByteArray(
+               R"({"zeta":[{"id":"3","company":{"slug":"zeta"}}],"acme":[{"id":"1","company":{"slug":"acme"}},{"id":"2"}],"empty":[]})")
+        << QByteArray() << QStringList{"{acme=[share(1|acme),share(2|)],empty=[],zeta=[share(3|zeta)]}", ""};
+    QTest::newRow("GlobalShareSettings")
+        << int(Api::GlobalShareSettings) << QByteArray(R"({"watermarks":{"enabled":true}})") << QByteArray()
+        << QStringList{R"({"watermarks":{"enabled":true}})", ""};
+    QTest::newRow("SharedWorkspaces")
+        << int(Api::SharedWorkspaces)
+        << QByteArray(
+               R"([{"id":"w1","name":"North","cameras":[{"id":"c1"},{"id":"c2"}],"streams":[{"id":"s"}],"records":[]}])")
+        << QByteArray() << QStringList{"[workspace(w1|North|cameras=2|streams=1|records=0)]", ""};
+    QTest::newRow("SharedStreams")
+        << int(Api::SharedStreams)
+        << QByteArray(R"([{"id":"s1","streamSources":[{"protocol":"srt"},{"protocol":"tcp"}]},{"sid":"e2"}])")
+        << QByteArray() << QStringList{"[stream(s1|sources=2),stream(e2|sources=0)]", ""};
     QTest::newRow("SharedArchives: first element's records and the paging")
-        << int(Api::SharedArchives) << QByteArray(R"([{"records":[{"id":"r1"},{"id":"r2"}]},{"records":[{"id":"ignored"}]}])")
+        << int(Api::SharedArchives)
+        << QByteArray(R"([{"records":[{"id":"r1"},{"id":"r2"}]},{"records":[{"id":"ignored"}]}])")
         << QByteArray(R"("paging":{"count":2,"offset":0,"total":41})")
         << QStringList{"[archive(r1),archive(r2)]", R"({"count":2,"offset":0,"total":41})", ""};
-    QTest::newRow("SharedArchives: empty array, no paging") << int(Api::SharedArchives) << QByteArray("[]") << QByteArray()
-                                                            << QStringList{"[]", "{}", ""};
-    QTest::newRow("AuthTokenCheck") << int(Api::AuthTokenCheck) << QByteArray(R"({"email":"me@x.io","firstName":"Me"})")
-                                    << QByteArray() << QStringList{"user(me@x.io|Me||-)", ""};
-    QTest::newRow("StreamView") << int(Api::StreamView) << QByteArray("null") << QByteArray() << QStringList{""};
+    QTest::newRow("SharedArchives: empty array, no paging")
+        << int(Api::SharedArchives) << QByteArray("[]") << QByteArray() << QStringList{"[]", "{}", ""};
+    QTest::newRow("AuthTokenCheck") << int(Api::AuthTokenCheck)
+                                    << QByteArray(R"({"email":"me@x.io","firstName":"Me"})") << QByteArray()
+                                    << QStringList{"user(me@x.io|Me||-)", ""};
+    QTest::newRow("StreamView") << int(Api::StreamView) << QByteArray("null") << QByteArray()
+                                << QStringList{""};
     QTest::newRow("Archives: next page") << int(Api::Archives) << QByteArray(R"([{"id":"a1"},{"id":"a2"}])")
                                          << QByteArray(R"("paging":{"count":10,"offset":20,"total":31})")
                                          << QStringList{"[archive(a1),archive(a2)]", "", "true", "30"};
     QTest::newRow("Archives: last page") << int(Api::Archives) << QByteArray(R"([{"id":"a1"}])")
                                          << QByteArray(R"("paging":{"count":10,"offset":20,"total":30})")
                                          << QStringList{"[archive(a1)]", "", "false", "30"};
-    QTest::newRow("Archives: no paging") << int(Api::Archives) << QByteArray(R"([{"id":"a1"}])") << QByteArray()
-                                         << QStringList{"[archive(a1)]", "", "false", "0"};
-    QTest::newRow("Archives: mistyped paging") << int(Api::Archives) << QByteArray("[]")
-                                               << QByteArray(R"("paging":{"count":"10","offset":2.5,"total":1})")
-                                               << QStringList{"[]", "", "true", "0"};
-    QTest::newRow("Archives: paging at the integer limit") << int(Api::Archives) << QByteArray("[]")
-                                               << QByteArray(R"("paging":{"count":2147483647,"offset":2147483647,"total":2147483647})")
-                                               << QStringList{"[]", "", "false", "2147483647"};
-    QTest::newRow("ResetPassword") << int(Api::ResetPassword) << QByteArray(R"({"sent":true})") << QByteArray()
-                                   << QStringList{""};
+    QTest::newRow("Archives: no paging") << int(Api::Archives) << QByteArray(R"([{"id":"a1"}])")
+                                         << QByteArray() << QStringList{"[archive(a1)]", "", "false", "0"};
+    QTest::newRow("Archives: mistyped paging")
+        << int(Api::Archives) << QByteArray("[]")
+        << QByteArray(R"("paging":{"count":"10","offset":2.5,"total":1})")
+        << QStringList{"[]", "", "true", "0"};
+    QTest::newRow("Archives: paging at the integer limit")
+        << int(Api::Archives) << QByteArray("[]")
+        << QByteArray(R"("paging":{"count":2147483647,"offset":2147483647,"total":2147483647})")
+        << QStringList{"[]", "", "false", "2147483647"};
+    QTest::newRow("ResetPassword") << int(Api::ResetPassword) << QByteArray(R"({"sent":true})")
+                                   << QByteArray() << QStringList{""};
 }
 
 void TestRequestEngine::successCarriesParsedValues()
@@ -315,7 +333,7 @@ void TestRequestEngine::envelopeFailures_data()
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("error");
 
-    const QVector<QPair<const char *, QPair<QByteArray, QString> > > cases = {
+    const QVector<QPair<const char *, QPair<QByteArray, QString>>> cases = {
         {"html page", {"<!DOCTYPE html><html><body>Gateway</body></html>", "Invalid status: "}},
         {"upper-case OK", {R"({"meta":{"status":"OK"},"response":{"email":"x"}})", "Invalid status: OK"}},
         {"unknown status", {R"({"meta":{"status":"pending"}})", "Invalid status: pending"}},
@@ -324,19 +342,31 @@ void TestRequestEngine::envelopeFailures_data()
         {"JSON array body", {R"([{"meta":{"status":"ok"}}])", "Invalid status: "}},
         {"empty body", {"", "Invalid status: "}},
         {"truncated JSON", {R"({"meta":{"status":"ok")", "Invalid status: "}},
-        {"NUL ends the body", {QByteArray(R"({"meta":{"status":"error","error":{"message":"Before NUL"}}})") + '\0' + "trailing", "Before NUL"}},
-        {"cause wins over message", {R"({"meta":{"status":"error","error":{"cause":[{"message":"Wrong password"},{"message":"second"}],"message":"Generic"}}})", "Wrong password"}},
-        {"empty cause with message", {R"({"meta":{"status":"error","error":{"cause":[],"message":"Generic"}}})", "Unknown error message"}},
-        {"cause element without message", {R"({"meta":{"status":"error","error":{"cause":[{"code":4}],"message":"Generic"}}})", "Unknown error message"}},
+        {"NUL ends the body",
+         {QByteArray(R"({"meta":{"status":"error","error":{"message":"Before NUL"}}})") + '\0' + "trailing",
+          "Before NUL"}},
+        {"cause wins over message",
+         {R"({"meta":{"status":"error","error":{"cause":[{"message":"Wrong password"},{"message":"second"}],"message":"Generic"}}})",
+          "Wrong password"}},
+        {"empty cause with message",
+         {R"({"meta":{"status":"error","error":{"cause":[],"message":"Generic"}}})",
+          "Unknown error message"}},
+        {"cause element without message",
+         {R"({"meta":{"status":"error","error":{"cause":[{"code":4}],"message":"Generic"}}})",
+          "Unknown error message"}},
         {"empty message", {R"({"meta":{"status":"error","error":{"message":""}}})", "Unknown error message"}},
-        {"cause not an array", {R"({"meta":{"status":"error","error":{"cause":"db","message":"Generic"}}})", "Generic"}},
-        {"message only", {R"({"meta":{"status":"error","error":{"message":"Token expired"}}})", "Token expired"}},
-        {"neither cause nor message", {R"({"meta":{"status":"error","error":{"code":500}}})", "Unknown error message"}},
+        {"cause not an array",
+         {R"({"meta":{"status":"error","error":{"cause":"db","message":"Generic"}}})", "Generic"}},
+        {"message only",
+         {R"({"meta":{"status":"error","error":{"message":"Token expired"}}})", "Token expired"}},
+        {"neither cause nor message",
+         {R"({"meta":{"status":"error","error":{"code":500}}})", "Unknown error message"}},
         {"error without error object", {R"({"meta":{"status":"error"}})", "Unknown error message"}},
     };
     // Every envelope failure on one type...
     for (const auto &failure : cases)
-        QTest::addRow("Login: %s", failure.first) << int(Api::Login) << failure.second.first << failure.second.second;
+        QTest::addRow("Login: %s", failure.first)
+            << int(Api::Login) << failure.second.first << failure.second.second;
     // ...and every type's empty defaults with a failure, walking the enum itself
     // so that a new request type is driven here too.
     const QMetaEnum types = QMetaEnum::fromType<Api::RequestType>();
@@ -345,10 +375,13 @@ void TestRequestEngine::envelopeFailures_data()
         if (type == Api::None || type == Api::Login)
             continue;
         QTest::addRow("%s: service error", types.key(i))
-            << type << QByteArray(R"({"meta":{"status":"error","error":{"message":"Token expired"}},"response":{"email":"x"}})")
+            << type
+            << QByteArray(
+                   R"({"meta":{"status":"error","error":{"message":"Token expired"}},"response":{"email":"x"}})")
             << QString("Token expired");
         QTest::addRow("%s: upper-case OK", types.key(i))
-            << type << QByteArray(R"({"meta":{"status":"OK"},"response":[{"id":"1"}]})") << QString("Invalid status: OK");
+            << type << QByteArray(R"({"meta":{"status":"OK"},"response":[{"id":"1"}]})")
+            << QString("Invalid status: OK");
     }
 }
 
@@ -358,7 +391,8 @@ void TestRequestEngine::envelopeFailures()
     QFETCH(QByteArray, body);
     QFETCH(QString, error);
 
-    m_server->setDefaultReply(rawReply(200, "OK", body, body.startsWith('<') ? "text/html" : "application/json"));
+    m_server->setDefaultReply(
+        rawReply(200, "OK", body, body.startsWith('<') ? "text/html" : "application/json"));
     LogCapture capture;
     SignalRecorder recorder(m_client.get());
     m_client->get(Api::RequestType(type), idUrl("failing"));
@@ -388,8 +422,10 @@ void TestRequestEngine::httpErrorsUseTheToolkitDescription_data()
     QTest::addColumn<QString>("error");
     // The server's own JSON message never reaches the caller for an HTTP error.
     QTest::newRow("401") << 401 << QByteArray("Unauthorized") << "Host requires authentication";
-    QTest::newRow("403") << 403 << QByteArray("Forbidden") << "Error transferring %URL - server replied: Forbidden";
-    QTest::newRow("404") << 404 << QByteArray("Not Found") << "Error transferring %URL - server replied: Not Found";
+    QTest::newRow("403") << 403 << QByteArray("Forbidden")
+                         << "Error transferring %URL - server replied: Forbidden";
+    QTest::newRow("404") << 404 << QByteArray("Not Found")
+                         << "Error transferring %URL - server replied: Not Found";
     QTest::newRow("500") << 500 << QByteArray("Internal Server Error")
                          << "Error transferring %URL - server replied: Internal Server Error";
 }
@@ -400,8 +436,8 @@ void TestRequestEngine::httpErrorsUseTheToolkitDescription()
     QFETCH(QByteArray, reason);
     QFETCH(QString, error);
 
-    m_server->setDefaultReply(rawReply(status, reason,
-        R"({"meta":{"status":"error","error":{"message":"Server says no"}}})"));
+    m_server->setDefaultReply(
+        rawReply(status, reason, R"({"meta":{"status":"error","error":{"message":"Server says no"}}})"));
     SignalRecorder recorder(m_client.get());
     const QUrl url = idUrl("me");
     m_client->get(Api::MyUserInfo, url);
@@ -421,7 +457,8 @@ void TestRequestEngine::networkFailures_data()
 {
     QTest::addColumn<int>("type");
     QTest::addColumn<QString>("failure");
-    for (int type : {int(Api::Login), int(Api::CompanyShares), int(Api::SharedArchives), int(Api::Archives), int(Api::StreamView)}) {
+    for (int type : {int(Api::Login), int(Api::CompanyShares), int(Api::SharedArchives), int(Api::Archives),
+                     int(Api::StreamView)}) {
         const char *name = Api::staticMetaObject.enumerator(0).valueToKey(type);
         for (const char *failure : {"refused", "never answered", "closed without reply", "no reply object"})
             QTest::addRow("%s: %s", name, failure) << type << QString(failure);
@@ -474,13 +511,17 @@ void TestRequestEngine::networkFailures()
 void TestRequestEngine::errorMapperRewritesOnlyErrors()
 {
     QStringList seen;
-    Api client([&seen](QString text) {
-        seen << text;
-        return text == "Wrong password" ? QString("The e-mail or password is not right") : text;
-    }, m_environment.get());
+    Api client(
+        [&seen](QString text) {
+            seen << text;
+            return text == "Wrong password" ? QString("The e-mail or password is not right") : text;
+        },
+        m_environment.get());
 
-    m_server->setReply("/api/v1.1/bad", rawReply(200, "OK",
-        R"({"meta":{"status":"error","error":{"cause":[{"message":"Wrong password"}]}}})"));
+    m_server->setReply(
+        "/api/v1.1/bad",
+        rawReply(200, "OK",
+                 R"({"meta":{"status":"error","error":{"cause":[{"message":"Wrong password"}]}}})"));
     m_server->setReply("/api/v1.1/good", LoopbackHttpServer::okEnvelope(R"({"auth_token":"t"})"));
 
     SignalRecorder recorder(&client);
@@ -527,7 +568,7 @@ void TestRequestEngine::requestShapes()
     const auto request = m_server->requests().first();
     QCOMPARE(request.method, method);
     QCOMPARE(request.path, QString("/api/v1.1/shape"));
-    QCOMPARE(request.query, (QList<QPair<QString, QString> >{{"auth_token", "token-123"}}));
+    QCOMPARE(request.query, (QList<QPair<QString, QString>>{{"auth_token", "token-123"}}));
     // The token travels only in the query.
     QVERIFY(!request.headers.contains("authorization"));
     for (const QByteArray &value : request.headers)
@@ -573,16 +614,20 @@ void TestRequestEngine::requestLogLineIsRedacted()
     const QStringList lines = LogCapture::lines(QtInfoMsg);
     QCOMPARE(lines.size(), 2);
     const QString base = m_server->baseUrl().toString();
-    const QRegularExpression login("^Request: GET " + QRegularExpression::escape(base)
+    const QRegularExpression login(
+        "^Request: GET " + QRegularExpression::escape(base)
         + "/api/v1\\.1/auth/login\\?email=ann@example\\.com&password=\\*\\*\\* - [0-9.e+-]+ ms$");
-    const QRegularExpression codeLogin("^Request: GET " + QRegularExpression::escape(base)
-        + "/api/v1\\.1/auth/login/code\\?auth_token=\\*\\*\\*&email=ann@example\\.com&code=\\*\\*\\* - [0-9.e+-]+ ms$");
+    const QRegularExpression codeLogin(
+        "^Request: GET " + QRegularExpression::escape(base)
+        + "/api/v1\\.1/auth/login/code\\?auth_token=\\*\\*\\*&email=ann@example\\.com&code=\\*\\*\\* - "
+          "[0-9.e+-]+ ms$");
     QVERIFY2(lines.filter(login).size() == 1, qPrintable(lines.join('\n')));
     QVERIFY2(lines.filter(codeLogin).size() == 1, qPrintable(lines.join('\n')));
 
     // The request itself carried the real values.
     const auto first = m_server->requests().first();
-    QVERIFY(first.query.contains({"password", "hunter2-secret"}) || m_server->requests().last().query.contains({"password", "hunter2-secret"}));
+    QVERIFY(first.query.contains({"password", "hunter2-secret"})
+            || m_server->requests().last().query.contains({"password", "hunter2-secret"}));
 
     const QString everything = LogCapture::all();
     for (const char *secret : {"hunter2-secret", "987654", "token-123"})
@@ -618,18 +663,21 @@ void TestRequestEngine::requestLogWithoutStartTime()
 
     const QStringList lines = LogCapture::lines(QtInfoMsg);
     QCOMPARE(lines.size(), 1);
-    QCOMPARE(lines.first(), "Request: GET " + m_server->baseUrl().toString()
-                                + "/api/v1.1/me/companies?auth_token=***");
+    QCOMPARE(lines.first(),
+             "Request: GET " + m_server->baseUrl().toString() + "/api/v1.1/me/companies?auth_token=***");
 }
 
 void TestRequestEngine::responseAndErrorLogLines()
 {
     LogCapture capture;
     m_client->setPrintResponse(true);
-    m_server->setReply("/api/v1.1/auth/login", LoopbackHttpServer::okEnvelope(
-        R"({"auth_token":"fresh-secret","user":{"email":"a@x.io"},"sources":[{"passphrase":"pp-secret"}]})"));
-    m_server->setReply("/api/v1.1/me", rawReply(200, "OK",
-        R"({"meta":{"status":"error","error":{"message":"Token expired"}}})"));
+    m_server->setReply(
+        "/api/v1.1/auth/login",
+        LoopbackHttpServer::okEnvelope(
+            R"({"auth_token":"fresh-secret","user":{"email":"a@x.io"},"sources":[{"passphrase":"pp-secret"}]})"));
+    m_server->setReply(
+        "/api/v1.1/me",
+        rawReply(200, "OK", R"({"meta":{"status":"error","error":{"message":"Token expired"}}})"));
     SignalRecorder recorder(m_client.get());
     m_client->get(Api::Login, m_client->getIDUrl("auth/login", false));
     m_client->get(Api::MyUserInfo, idUrl("me"));
@@ -638,8 +686,10 @@ void TestRequestEngine::responseAndErrorLogLines()
     // The signal carries the real token; the log does not.
     QCOMPARE(recorder.count("loginFinished"), 1);
     const QStringList info = LogCapture::lines(QtInfoMsg);
-    QVERIFY2(info.contains(R"(Response: {"meta":{"status":"ok"},"response":{"auth_token":"***","sources":[{"passphrase":"***"}],"user":{"email":"a@x.io"}}})"),
-             qPrintable(info.join('\n')));
+    QVERIFY2(
+        info.contains(
+            R"(Response: {"meta":{"status":"ok"},"response":{"auth_token":"***","sources":[{"passphrase":"***"}],"user":{"email":"a@x.io"}}})"),
+        qPrintable(info.join('\n')));
     QVERIFY2(info.contains(R"(Response: {"meta":{"error":{"message":"Token expired"},"status":"error"}})"),
              qPrintable(info.join('\n')));
     QCOMPARE(LogCapture::lines(QtWarningMsg), QStringList{"/api/v1.1/me Error: Token expired"});
@@ -661,7 +711,8 @@ void TestRequestEngine::failureTextsOfViewsAndArchivesAreLogged()
     QFETCH(int, type);
     QFETCH(bool, logged);
     LogCapture capture;
-    m_server->setDefaultReply(rawReply(200, "OK", R"({"meta":{"status":"error","error":{"message":"No such view"}}})"));
+    m_server->setDefaultReply(
+        rawReply(200, "OK", R"({"meta":{"status":"error","error":{"message":"No such view"}}})"));
     SignalRecorder recorder(m_client.get());
     m_client->get(Api::RequestType(type), idUrl("views/x"));
     QVERIFY(waitForSignals(recorder));
@@ -670,14 +721,19 @@ void TestRequestEngine::failureTextsOfViewsAndArchivesAreLogged()
 
 void TestRequestEngine::join_data()
 {
-    QTest::addColumn<QVector<QString> >("items");
+    QTest::addColumn<QVector<QString>>("items");
     QTest::addColumn<QString>("separator");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("empty") << QVector<QString>{} << "," << "";
-    QTest::newRow("one item") << QVector<QString>{"a"} << "," << "a";
-    QTest::newRow("three items") << QVector<QString>{"a", "b", "c"} << "," << "a,b,c";
-    QTest::newRow("empty items kept") << QVector<QString>{"", "b", ""} << "," << ",b,";
-    QTest::newRow("long separator") << QVector<QString>{"x", "y"} << " - " << "x - y";
+    QTest::newRow("empty") << QVector<QString>{} << ","
+                           << "";
+    QTest::newRow("one item") << QVector<QString>{"a"} << ","
+                              << "a";
+    QTest::newRow("three items") << QVector<QString>{"a", "b", "c"} << ","
+                                 << "a,b,c";
+    QTest::newRow("empty items kept") << QVector<QString>{"", "b", ""} << ","
+                                      << ",b,";
+    QTest::newRow("long separator") << QVector<QString>{"x", "y"} << " - "
+                                    << "x - y";
 }
 
 void TestRequestEngine::join()

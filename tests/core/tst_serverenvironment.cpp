@@ -18,12 +18,17 @@ ServerEnvironment *environmentNamed(const QString &name)
     static OVTVProduction ovtvProduction;
     static OVTVStaging ovtvStaging;
     static OVTVDev ovtvDev;
-    if (name == "CoreProduction") return &coreProduction;
-    if (name == "CoreStaging") return &coreStaging;
-    if (name == "OVTVProduction") return &ovtvProduction;
-    if (name == "OVTVStaging") return &ovtvStaging;
-    if (name == "OVTVDev") return &ovtvDev;
-    return nullptr;  // the client's built-in defaults
+    if (name == "CoreProduction")
+        return &coreProduction;
+    if (name == "CoreStaging")
+        return &coreStaging;
+    if (name == "OVTVProduction")
+        return &ovtvProduction;
+    if (name == "OVTVStaging")
+        return &ovtvStaging;
+    if (name == "OVTVDev")
+        return &ovtvDev;
+    return nullptr; // the client's built-in defaults
 }
 
 QString url(const QString &host, int port, const QString &path)
@@ -60,18 +65,18 @@ void TestServerEnvironment::endpoints_data()
     QTest::addColumn<QString>("environment");
     QTest::addColumn<QString>("identity");
     QTest::addColumn<QString>("core");
-    QTest::newRow("CoreProduction") << "CoreProduction"
-        << url(productionIdentity(), 443, "/api/v1.1/") << url(productionCore(), 443, "/api/v1.0/");
-    QTest::newRow("CoreStaging") << "CoreStaging"
-        << url(stagingIdentity(), 8443, "/api/v1.1/") << url(stagingCore(), 8443, "/api/v1.0/");
-    QTest::newRow("OVTVProduction") << "OVTVProduction"
-        << url(productionIdentity(), 443, "/api/v1.1/") << url(productProduction(), 8443, "/api/v1.0/");
-    QTest::newRow("OVTVStaging") << "OVTVStaging"
-        << url(stagingIdentity(), 8443, "/api/v1.1/") << url(productStaging(), 8443, "/api/v1.0/");
-    QTest::newRow("OVTVDev") << "OVTVDev"
-        << url(developmentIdentity(), 8443, "/api/v1.1/") << url(developmentCore(), 8443, "/api/v1.0/");
-    QTest::newRow("no environment") << "none"
-        << url(productionIdentity(), 443, "/api/v1.1/") << url(productionCore(), 443, "/api/v1.0/");
+    QTest::newRow("CoreProduction") << "CoreProduction" << url(productionIdentity(), 443, "/api/v1.1/")
+                                    << url(productionCore(), 443, "/api/v1.0/");
+    QTest::newRow("CoreStaging") << "CoreStaging" << url(stagingIdentity(), 8443, "/api/v1.1/")
+                                 << url(stagingCore(), 8443, "/api/v1.0/");
+    QTest::newRow("OVTVProduction") << "OVTVProduction" << url(productionIdentity(), 443, "/api/v1.1/")
+                                    << url(productProduction(), 8443, "/api/v1.0/");
+    QTest::newRow("OVTVStaging") << "OVTVStaging" << url(stagingIdentity(), 8443, "/api/v1.1/")
+                                 << url(productStaging(), 8443, "/api/v1.0/");
+    QTest::newRow("OVTVDev") << "OVTVDev" << url(developmentIdentity(), 8443, "/api/v1.1/")
+                             << url(developmentCore(), 8443, "/api/v1.0/");
+    QTest::newRow("no environment") << "none" << url(productionIdentity(), 443, "/api/v1.1/")
+                                    << url(productionCore(), 443, "/api/v1.0/");
 }
 
 void TestServerEnvironment::endpoints()
@@ -98,7 +103,8 @@ void TestServerEnvironment::sharedAndDistinctHosts()
     for (const QString &name : names)
         cores.insert(environmentNamed(name)->restEndpoint().toString());
     QCOMPARE(cores.size(), 5);
-    QCOMPARE(environmentNamed("CoreProduction")->idEndpoint(), environmentNamed("OVTVProduction")->idEndpoint());
+    QCOMPARE(environmentNamed("CoreProduction")->idEndpoint(),
+             environmentNamed("OVTVProduction")->idEndpoint());
     QCOMPARE(environmentNamed("CoreStaging")->idEndpoint(), environmentNamed("OVTVStaging")->idEndpoint());
     QVERIFY(environmentNamed("OVTVDev")->idEndpoint() != environmentNamed("OVTVStaging")->idEndpoint());
 }
@@ -111,16 +117,19 @@ void TestServerEnvironment::endpointUrls_data()
     QTest::addColumn<QString>("token");
     QTest::addColumn<QString>("expectedQuery");
 
-    const QStringList names = {"CoreProduction", "CoreStaging", "OVTVProduction", "OVTVStaging", "OVTVDev", "none"};
+    const QStringList names
+        = {"CoreProduction", "CoreStaging", "OVTVProduction", "OVTVStaging", "OVTVDev", "none"};
     for (const QString &name : names) {
         for (bool core : {false, true}) {
             const char *side = core ? "core" : "identity";
             QTest::addRow("%s %s without token", qPrintable(name), side)
-                << name << core << false << "secret-token" << "";
+                << name << core << false << "secret-token"
+                << "";
             QTest::addRow("%s %s with token", qPrintable(name), side)
-                << name << core << true << "secret-token" << "auth_token=secret-token";
-            QTest::addRow("%s %s with empty token", qPrintable(name), side)
-                << name << core << true << "" << "auth_token=";
+                << name << core << true << "secret-token"
+                << "auth_token=secret-token";
+            QTest::addRow("%s %s with empty token", qPrintable(name), side) << name << core << true << ""
+                                                                            << "auth_token=";
         }
     }
 }
@@ -152,13 +161,19 @@ void TestServerEnvironment::slugIsPercentEncoded_data()
 {
     QTest::addColumn<QString>("slug");
     QTest::addColumn<QString>("encodedPath");
-    QTest::newRow("plain") << "acme" << "/api/v1.0/acme/shared/streams";
-    QTest::newRow("space") << "acme tv" << "/api/v1.0/acme%20tv/shared/streams";
-    QTest::newRow("question mark") << "what?" << "/api/v1.0/what%3F/shared/streams";
-    QTest::newRow("hash") << "no#1" << "/api/v1.0/no%231/shared/streams";
-    QTest::newRow("percent") << "100%" << "/api/v1.0/100%25/shared/streams";
+    QTest::newRow("plain") << "acme"
+                           << "/api/v1.0/acme/shared/streams";
+    QTest::newRow("space") << "acme tv"
+                           << "/api/v1.0/acme%20tv/shared/streams";
+    QTest::newRow("question mark") << "what?"
+                                   << "/api/v1.0/what%3F/shared/streams";
+    QTest::newRow("hash") << "no#1"
+                          << "/api/v1.0/no%231/shared/streams";
+    QTest::newRow("percent") << "100%"
+                             << "/api/v1.0/100%25/shared/streams";
     QTest::newRow("non-ASCII") << QString::fromUtf8("caf\xc3\xa9") << "/api/v1.0/caf%C3%A9/shared/streams";
-    QTest::newRow("empty slug") << "" << "/api/v1.0//shared/streams";
+    QTest::newRow("empty slug") << ""
+                                << "/api/v1.0//shared/streams";
 }
 
 void TestServerEnvironment::slugIsPercentEncoded()

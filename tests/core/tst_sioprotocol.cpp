@@ -63,10 +63,12 @@ void TestSioProtocol::handshake_data()
     QTest::addColumn<bool>("valid");
     QTest::addColumn<int>("interval");
     QTest::addColumn<int>("timeout");
-    QTest::newRow("full") << R"({"sid":"abc","upgrades":[],"pingInterval":300,"pingTimeout":200,"maxPayload":1000000})"
-                          << true << 300 << 200;
+    QTest::newRow("full")
+        << R"({"sid":"abc","upgrades":[],"pingInterval":300,"pingTimeout":200,"maxPayload":1000000})" << true
+        << 300 << 200;
     QTest::newRow("defaults") << R"({"sid":"abc"})" << true << 25000 << 20000;
-    QTest::newRow("nonsense intervals") << R"({"sid":"abc","pingInterval":-5,"pingTimeout":"x"})" << true << 25000 << 20000;
+    QTest::newRow("nonsense intervals")
+        << R"({"sid":"abc","pingInterval":-5,"pingTimeout":"x"})" << true << 25000 << 20000;
     QTest::newRow("huge interval") << R"({"sid":"abc","pingInterval":1e12})" << true << 25000 << 20000;
     QTest::newRow("no sid") << R"({"pingInterval":300})" << false << 0 << 0;
     QTest::newRow("numeric sid") << R"({"sid":5})" << false << 0 << 0;
@@ -95,35 +97,62 @@ void TestSioProtocol::socketPackets_data()
     QTest::addColumn<QString>("nsp");
     QTest::addColumn<qint64>("ackId");
     QTest::addColumn<int>("attachments");
-    QTest::addColumn<QString>("json");  // compact JSON of the data, empty when none
+    QTest::addColumn<QString>("json"); // compact JSON of the data, empty when none
     QTest::addColumn<QString>("event");
 
-    QTest::newRow("connect") << "0" << int(SocketPacket::Connect) << "/" << qint64(-1) << 0 << "" << "";
-    QTest::newRow("connect reply") << R"(0{"sid":"s1"})" << int(SocketPacket::Connect) << "/" << qint64(-1) << 0 << R"({"sid":"s1"})" << "";
-    QTest::newRow("connect, other namespace") << R"(0/admin,{"sid":"s1"})" << int(SocketPacket::Connect) << "/admin" << qint64(-1) << 0 << R"({"sid":"s1"})" << "";
-    QTest::newRow("namespace without data") << "1/admin" << int(SocketPacket::Disconnect) << "/admin" << qint64(-1) << 0 << "" << "";
-    QTest::newRow("event") << R"(2["device:enc-1:preview",{"img":"data:x"}])" << int(SocketPacket::Event) << "/" << qint64(-1) << 0
-                           << R"(["device:enc-1:preview",{"img":"data:x"}])" << "device:enc-1:preview";
-    QTest::newRow("event with ack id") << R"(212["hello"])" << int(SocketPacket::Event) << "/" << qint64(12) << 0 << R"(["hello"])" << "hello";
-    QTest::newRow("event in namespace with ack id") << R"(2/chat,7["m",1])" << int(SocketPacket::Event) << "/chat" << qint64(7) << 0 << R"(["m",1])" << "m";
-    QTest::newRow("ack") << R"(35[true])" << int(SocketPacket::Ack) << "/" << qint64(5) << 0 << "[true]" << "";
-    QTest::newRow("connect error") << R"(4{"message":"Not authorized"})" << int(SocketPacket::ConnectError) << "/" << qint64(-1) << 0
-                                   << R"({"message":"Not authorized"})" << "";
-    QTest::newRow("binary event") << R"(51-["file",{"_placeholder":true,"num":0}])" << int(SocketPacket::BinaryEvent) << "/" << qint64(-1) << 1
-                                  << R"(["file",{"_placeholder":true,"num":0}])" << "file";
+    QTest::newRow("connect") << "0" << int(SocketPacket::Connect) << "/" << qint64(-1) << 0 << ""
+                             << "";
+    QTest::newRow("connect reply") << R"(0{"sid":"s1"})" << int(SocketPacket::Connect) << "/" << qint64(-1)
+                                   << 0 << R"({"sid":"s1"})"
+                                   << "";
+    QTest::newRow("connect, other namespace") << R"(0/admin,{"sid":"s1"})" << int(SocketPacket::Connect)
+                                              << "/admin" << qint64(-1) << 0 << R"({"sid":"s1"})"
+                                              << "";
+    QTest::newRow("namespace without data")
+        << "1/admin" << int(SocketPacket::Disconnect) << "/admin" << qint64(-1) << 0 << ""
+        << "";
+    QTest::newRow("event") << R"(2["device:enc-1:preview",{"img":"data:x"}])" << int(SocketPacket::Event)
+                           << "/" << qint64(-1) << 0 << R"(["device:enc-1:preview",{"img":"data:x"}])"
+                           << "device:enc-1:preview";
+    QTest::newRow("event with ack id")
+        << R"(212["hello"])" << int(SocketPacket::Event) << "/" << qint64(12) << 0 << R"(["hello"])"
+        << "hello";
+    QTest::newRow("event in namespace with ack id")
+        << R"(2/chat,7["m",1])" << int(SocketPacket::Event) << "/chat" << qint64(7) << 0 << R"(["m",1])"
+        << "m";
+    QTest::newRow("ack") << R"(35[true])" << int(SocketPacket::Ack) << "/" << qint64(5) << 0 << "[true]"
+                         << "";
+    QTest::newRow("connect error") << R"(4{"message":"Not authorized"})" << int(SocketPacket::ConnectError)
+                                   << "/" << qint64(-1) << 0 << R"({"message":"Not authorized"})"
+                                   << "";
+    QTest::newRow("binary event") << R"(51-["file",{"_placeholder":true,"num":0}])"
+                                  << int(SocketPacket::BinaryEvent) << "/" << qint64(-1) << 1
+                                  << R"(["file",{"_placeholder":true,"num":0}])"
+                                  << "file";
 
     const int invalid = SocketPacket::Invalid;
-    QTest::newRow("empty") << "" << invalid << "/" << qint64(-1) << 0 << "" << "";
-    QTest::newRow("type 9") << "9" << invalid << "/" << qint64(-1) << 0 << "" << "";
-    QTest::newRow("event without data") << "2" << invalid << "/" << qint64(-1) << 0 << "" << "";
-    QTest::newRow("event with an object") << R"(2{"a":1})" << invalid << "/" << qint64(-1) << 0 << "" << "";
-    QTest::newRow("event with an empty array") << "2[]" << invalid << "/" << qint64(-1) << 0 << "" << "";
-    QTest::newRow("event named by a number") << "2[5,1]" << invalid << "/" << qint64(-1) << 0 << "" << "";
-    QTest::newRow("truncated JSON") << R"(2["a",)" << invalid << "/" << qint64(-1) << 0 << "" << "";
-    QTest::newRow("two values") << R"(2["a"]["b"])" << invalid << "/" << qint64(-1) << 0 << "" << "";
-    QTest::newRow("binary without count") << R"(5-["a"])" << invalid << "/" << qint64(-1) << 0 << "" << "";
-    QTest::newRow("binary without dash") << R"(51["a"])" << invalid << "/" << qint64(-1) << 0 << "" << "";
-    QTest::newRow("ack with an object") << R"(31{"a":1})" << invalid << "/" << qint64(-1) << 0 << "" << "";
+    QTest::newRow("empty") << "" << invalid << "/" << qint64(-1) << 0 << ""
+                           << "";
+    QTest::newRow("type 9") << "9" << invalid << "/" << qint64(-1) << 0 << ""
+                            << "";
+    QTest::newRow("event without data") << "2" << invalid << "/" << qint64(-1) << 0 << ""
+                                        << "";
+    QTest::newRow("event with an object") << R"(2{"a":1})" << invalid << "/" << qint64(-1) << 0 << ""
+                                          << "";
+    QTest::newRow("event with an empty array") << "2[]" << invalid << "/" << qint64(-1) << 0 << ""
+                                               << "";
+    QTest::newRow("event named by a number") << "2[5,1]" << invalid << "/" << qint64(-1) << 0 << ""
+                                             << "";
+    QTest::newRow("truncated JSON") << R"(2["a",)" << invalid << "/" << qint64(-1) << 0 << ""
+                                    << "";
+    QTest::newRow("two values") << R"(2["a"]["b"])" << invalid << "/" << qint64(-1) << 0 << ""
+                                << "";
+    QTest::newRow("binary without count") << R"(5-["a"])" << invalid << "/" << qint64(-1) << 0 << ""
+                                          << "";
+    QTest::newRow("binary without dash") << R"(51["a"])" << invalid << "/" << qint64(-1) << 0 << ""
+                                         << "";
+    QTest::newRow("ack with an object") << R"(31{"a":1})" << invalid << "/" << qint64(-1) << 0 << ""
+                                        << "";
 }
 
 void TestSioProtocol::socketPackets()
@@ -144,7 +173,9 @@ void TestSioProtocol::socketPackets()
     QCOMPARE(packet.attachments, attachments);
     const QString actual = packet.data.isUndefined()
         ? QString()
-        : QString::fromUtf8(QJsonDocument(QJsonArray{packet.data}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
+        : QString::fromUtf8(QJsonDocument(QJsonArray{packet.data}).toJson(QJsonDocument::Compact))
+              .mid(1)
+              .chopped(1);
     QCOMPARE(actual, json);
     QCOMPARE(packet.eventName(), event);
 }
@@ -153,12 +184,14 @@ void TestSioProtocol::encoding()
 {
     QCOMPARE(SocketPacket::encode(SocketPacket::Connect), QString("0"));
     QCOMPARE(SocketPacket::encode(SocketPacket::Disconnect), QString("1"));
-    QCOMPARE(SocketPacket::encode(SocketPacket::Connect, "/admin", QJsonObject{{"token", "t"}}), QString(R"(0/admin,{"token":"t"})"));
+    QCOMPARE(SocketPacket::encode(SocketPacket::Connect, "/admin", QJsonObject{{"token", "t"}}),
+             QString(R"(0/admin,{"token":"t"})"));
     QCOMPARE(SocketPacket::encode(SocketPacket::Event, "/", QJsonArray{"hi", 1}), QString(R"(2["hi",1])"));
     QCOMPARE(EnginePacket::encode(EnginePacket::Pong), QString("3"));
     QCOMPARE(EnginePacket::encode(EnginePacket::Message, "0"), QString("40"));
     // What is encoded decodes to the same packet.
-    const SocketPacket again = SocketPacket::decode(SocketPacket::encode(SocketPacket::Event, "/", QJsonArray{"e", QJsonObject{{"img", "x"}}}));
+    const SocketPacket again = SocketPacket::decode(
+        SocketPacket::encode(SocketPacket::Event, "/", QJsonArray{"e", QJsonObject{{"img", "x"}}}));
     QCOMPARE(again.eventName(), QString("e"));
     QCOMPARE(again.eventArguments().at(0).toObject().value("img").toString(), QString("x"));
 }
@@ -171,13 +204,15 @@ void TestSioProtocol::webSocketUrl()
     QCOMPARE(url.host(), QString("realtime.orvane.tv"));
     QCOMPARE(url.port(), 443);
     QCOMPARE(url.path(), QString("/socket.io/"));
-    QCOMPARE(url.query(QUrl::FullyEncoded), QString("EIO=4&transport=websocket&auth_token=a%2Bb%26c&cid=acme%20tv"));
+    QCOMPARE(url.query(QUrl::FullyEncoded),
+             QString("EIO=4&transport=websocket&auth_token=a%2Bb%26c&cid=acme%20tv"));
     const auto items = QUrlQuery(url).queryItems(QUrl::FullyDecoded);
     QCOMPARE(items.value(2), qMakePair(QString("auth_token"), QString("a+b&c")));
     QCOMPARE(items.value(3), qMakePair(QString("cid"), QString("acme tv")));
     // An empty token is still sent.
     QVERIFY(Connection::webSocketUrl(QUrl("https://h:9443"), {{"auth_token", ""}, {"cid", "x"}})
-                .query().contains("auth_token=&cid=x"));
+                .query()
+                .contains("auth_token=&cid=x"));
     QCOMPARE(Connection::webSocketUrl(QUrl("https://h"), {}).port(), 443);
 }
 
@@ -217,17 +252,31 @@ void TestSioProtocol::previewPayloads_data()
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<QString>("sid");
     QTest::addColumn<QByteArray>("data");
-    QTest::newRow("jpeg") << "device:enc-1:preview" << QByteArray(R"({"img":"data:image/jpeg;base64,/9j/4AAQ"})") << true << "enc-1" << QByteArray("/9j/4AAQ");
-    QTest::newRow("png") << "device:enc-2:preview" << QByteArray(R"({"img":"data:image/png;base64,iVBORw0K"})") << true << "enc-2" << QByteArray("iVBORw0K");
-    QTest::newRow("other members ignored") << "device:e:preview" << QByteArray(R"({"img":"data:image/jpeg;base64,QQ==","ts":5})") << true << "e" << QByteArray("QQ==");
-    QTest::newRow("exactly the prefix") << "device:e:preview" << QByteArray(R"({"img":"data:image/jpeg;base64,"})") << true << "e" << QByteArray("");
-    QTest::newRow("shorter than the prefix") << "device:e:preview" << QByteArray(R"({"img":"data:image/jpeg"})") << false << "" << QByteArray();
-    QTest::newRow("short text") << "device:e:preview" << QByteArray(R"({"img":"abc"})") << false << "" << QByteArray();
-    QTest::newRow("img a number") << "device:e:preview" << QByteArray(R"({"img":5})") << false << "" << QByteArray();
-    QTest::newRow("no img") << "device:e:preview" << QByteArray(R"({"image":"data:image/jpeg;base64,QQ=="})") << false << "" << QByteArray();
-    QTest::newRow("array") << "device:e:preview" << QByteArray(R"([{"img":"data:image/jpeg;base64,QQ=="}])") << false << "" << QByteArray();
+    QTest::newRow("jpeg") << "device:enc-1:preview"
+                          << QByteArray(R"({"img":"data:image/jpeg;base64,/9j/4AAQ"})") << true << "enc-1"
+                          << QByteArray("/9j/4AAQ");
+    QTest::newRow("png") << "device:enc-2:preview"
+                         << QByteArray(R"({"img":"data:image/png;base64,iVBORw0K"})") << true << "enc-2"
+                         << QByteArray("iVBORw0K");
+    QTest::newRow("other members ignored")
+        << "device:e:preview" << QByteArray(R"({"img":"data:image/jpeg;base64,QQ==","ts":5})") << true << "e"
+        << QByteArray("QQ==");
+    QTest::newRow("exactly the prefix")
+        << "device:e:preview" << QByteArray(R"({"img":"data:image/jpeg;base64,"})") << true << "e"
+        << QByteArray("");
+    QTest::newRow("shorter than the prefix")
+        << "device:e:preview" << QByteArray(R"({"img":"data:image/jpeg"})") << false << "" << QByteArray();
+    QTest::newRow("short text") << "device:e:preview" << QByteArray(R"({"img":"abc"})") << false << ""
+                                << QByteArray();
+    QTest::newRow("img a number") << "device:e:preview" << QByteArray(R"({"img":5})") << false << ""
+                                  << QByteArray();
+    QTest::newRow("no img") << "device:e:preview" << QByteArray(R"({"image":"data:image/jpeg;base64,QQ=="})")
+                            << false << "" << QByteArray();
+    QTest::newRow("array") << "device:e:preview" << QByteArray(R"([{"img":"data:image/jpeg;base64,QQ=="}])")
+                           << false << "" << QByteArray();
     QTest::newRow("number") << "device:e:preview" << QByteArray("42") << false << "" << QByteArray();
-    QTest::newRow("text") << "device:e:preview" << QByteArray(R"("data:image/jpeg;base64,QQ==")") << false << "" << QByteArray();
+    QTest::newRow("text") << "device:e:preview" << QByteArray(R"("data:image/jpeg;base64,QQ==")") << false
+                          << "" << QByteArray();
     QTest::newRow("null") << "device:e:preview" << QByteArray("null") << false << "" << QByteArray();
 }
 

@@ -19,7 +19,8 @@ int main(int argc, char *argv[])
     std::signal(SIGTERM, [](int) { _exit(0); });
     QFile record(qEnvironmentVariable("ORVANE_STANDIN_RECORD"));
     if (record.open(QIODevice::Append))
-        record.write(QByteArray::number(app.applicationPid()) + ' ' + app.arguments().value(1).toUtf8() + '\n');
+        record.write(QByteArray::number(app.applicationPid()) + ' ' + app.arguments().value(1).toUtf8()
+                     + '\n');
     record.close();
 
     QLocalServer server;

@@ -79,7 +79,8 @@ void onNextDialog(std::function<void(QWidget *)> answer)
     timer->start();
 }
 
-struct SeenBox {
+struct SeenBox
+{
     QString text;
     QString informativeText;
     bool seen = false;
@@ -185,7 +186,9 @@ void TestMainWindow::initTestCase()
     QVERIFY(LogUtils::initLogging());
     m_client->setPrintRequest(true);
     m_client->setPrintResponse(true);
-    m_secrets << annPassword << "orvane-demo-5" << "not-the-password" << "abcdefgh";
+    m_secrets << annPassword << "orvane-demo-5"
+              << "not-the-password"
+              << "abcdefgh";
 
     // The stand-in chat program where the viewer looks for the chat program.
     const QString chatFolder = QCoreApplication::applicationDirPath() + "/OrvaneTV Chat";
@@ -247,12 +250,14 @@ bool TestMainWindow::openFirstSpaceOf(CompanySelectionWidget *list, const QStrin
 {
     auto *listWidget = list->findChild<QListWidget *>("listWidget");
     for (int row = 0; row < listWidget->count(); ++row) {
-        auto *card = qobject_cast<CompanySelectionItemWidget *>(listWidget->itemWidget(listWidget->item(row)));
+        auto *card
+            = qobject_cast<CompanySelectionItemWidget *>(listWidget->itemWidget(listWidget->item(row)));
         if (card->findChild<QLabel *>("companyLabel")->text() != company)
             continue;
         listWidget->scrollToItem(listWidget->item(row));
         auto *spaces = card->findChild<QListWidget *>("spacesWidget");
-        QTest::mouseClick(spaces->viewport(), Qt::LeftButton, {}, spaces->visualItemRect(spaces->item(0)).center());
+        QTest::mouseClick(spaces->viewport(), Qt::LeftButton, {},
+                          spaces->visualItemRect(spaces->item(0)).center());
         return true;
     }
     return false;
@@ -289,10 +294,12 @@ void TestMainWindow::typeCredentials(const QString &email, const QString &secret
 CompanySelectionWidget *TestMainWindow::waitForCompanies()
 {
     CompanySelectionWidget *list = nullptr;
-    const bool shown = QTest::qWaitFor([&] {
-        list = m_window->findChild<CompanySelectionWidget *>();
-        return list != nullptr && list->isVisible();
-    }, 20000);
+    const bool shown = QTest::qWaitFor(
+        [&] {
+            list = m_window->findChild<CompanySelectionWidget *>();
+            return list != nullptr && list->isVisible();
+        },
+        20000);
     return shown ? list : nullptr;
 }
 
@@ -301,8 +308,12 @@ void TestMainWindow::passwordOrCode_data()
     QTest::addColumn<QString>("secret");
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("dismiss");
-    QTest::newRow("8 characters: a password") << "abcdefgh" << "/api/v1.1/auth/login" << "";
-    QTest::newRow("7 characters: a login code") << "abcdefg" << "/api/v1.1/auth/login/code" << "Dismiss";
+    QTest::newRow("8 characters: a password") << "abcdefgh"
+                                              << "/api/v1.1/auth/login"
+                                              << "";
+    QTest::newRow("7 characters: a login code") << "abcdefg"
+                                                << "/api/v1.1/auth/login/code"
+                                                << "Dismiss";
 }
 
 void TestMainWindow::passwordOrCode()
@@ -344,11 +355,14 @@ void TestMainWindow::passwordSignInShowsCompaniesSorted()
     auto *listWidget = list->findChild<QListWidget *>("listWidget");
     QStringList names;
     for (int row = 0; row < listWidget->count(); ++row) {
-        auto *card = qobject_cast<CompanySelectionItemWidget *>(listWidget->itemWidget(listWidget->item(row)));
+        auto *card
+            = qobject_cast<CompanySelectionItemWidget *>(listWidget->itemWidget(listWidget->item(row)));
         QVERIFY(card);
         names << card->findChild<QLabel *>("companyLabel")->text();
     }
-    QCOMPARE(names, (QStringList{"Beacon Broadcast", "Zephyr Media", "acme Field Ops", QString::fromUtf8("\u00c9dition Nord")}));
+    QCOMPARE(names,
+             (QStringList{"Beacon Broadcast", "Zephyr Media", "acme Field Ops",
+                          QString::fromUtf8("\u00c9dition Nord")}));
     QVERIFY(!list->findChild<QWidget *>("emptyView")->isVisible());
     QCOMPARE(m_window->navigationStack()->count(), 1);
     saveScreenshot(m_window.get(), "companies");
@@ -369,7 +383,8 @@ void TestMainWindow::codeSignInWithResend()
     QTRY_VERIFY_WITH_TIMEOUT(sent.seen, 15000);
     QCOMPARE(sent.text, QString("Code Sent"));
     QCOMPARE(sent.informativeText,
-             QString::fromUtf8("Code was sent to ann@orvane.test.\nIf you don\u2019t receive a code, contact your company admin"));
+             QString::fromUtf8("Code was sent to ann@orvane.test.\nIf you don\u2019t receive a code, contact "
+                               "your company admin"));
 
     const QString code = m_inspector->emailCode(ann);
     QVERIFY(!code.isEmpty());
@@ -465,14 +480,17 @@ void TestMainWindow::spacePageSettingsAndSignOut()
     auto *spaces = card->findChild<QListWidget *>("spacesWidget");
     QVERIFY(spaces->count() > 0);
     const CompanyShare space = GlobalManager::sharedInstance()->getCompanyShares().value("beacon").first();
-    QTest::mouseClick(spaces->viewport(), Qt::LeftButton, {}, spaces->visualItemRect(spaces->item(0)).center());
+    QTest::mouseClick(spaces->viewport(), Qt::LeftButton, {},
+                      spaces->visualItemRect(spaces->item(0)).center());
 
     NavigationWidget *stack = m_window->navigationStack();
     ProjectFeedSelectionWidget *page = nullptr;
-    QVERIFY(QTest::qWaitFor([&] {
-        page = qobject_cast<ProjectFeedSelectionWidget *>(stack->currentWidget());
-        return page && page->isVisible();
-    }, 20000));
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            page = qobject_cast<ProjectFeedSelectionWidget *>(stack->currentWidget());
+            return page && page->isVisible();
+        },
+        20000));
     QVERIFY(!page->windowTitle().isEmpty());
     QCOMPARE(GlobalManager::sharedInstance()->getCompanySlug(), space.companySlug);
     auto *tabs = page->findChild<QTabWidget *>("tabWidget");
@@ -507,10 +525,12 @@ void TestMainWindow::spacePageSettingsAndSignOut()
     QVERIFY(right->isVisible() && right->isEnabled());
     QTest::mouseClick(right, Qt::LeftButton);
     SettingsWidget *account = nullptr;
-    QVERIFY(QTest::qWaitFor([&] {
-        account = qobject_cast<SettingsWidget *>(stack->currentWidget());
-        return account && account->isVisible();
-    }, 5000));
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            account = qobject_cast<SettingsWidget *>(stack->currentWidget());
+            return account && account->isVisible();
+        },
+        5000));
     QCOMPARE(account->findChild<QLabel *>("userInitialLabel")->text(), QString("AL"));
     QCOMPARE(account->findChild<QLabel *>("userNameLabel")->text(), QString("Ann Lindqvist"));
     QCOMPARE(account->findChild<QLabel *>("userEmailLabel")->text(), ann);
@@ -541,7 +561,8 @@ void TestMainWindow::environmentMenu()
     });
     LoginWidget *login = loginScreen();
     QTest::mouseClick(login, Qt::RightButton, {}, QPoint(20, 20));
-    QCOMPARE(entries, (QStringList{"Core Production", "Core Staging", "OTV Production", "OTV Staging", "OTV Dev"}));
+    QCOMPARE(entries,
+             (QStringList{"Core Production", "Core Staging", "OTV Production", "OTV Staging", "OTV Dev"}));
     OVTVStaging staging;
     QCOMPARE(m_client->getServerEnvironment()->idEndpoint(), staging.idEndpoint());
 }
@@ -552,10 +573,18 @@ void TestMainWindow::socialSignIn_data()
     QTest::addColumn<QString>("provider");
     QTest::addColumn<QString>("app");
     QTest::addColumn<QString>("urlStart");
-    QTest::newRow("google") << "googleButton" << "google" << "otv" << "https://accounts.google.com/o/oauth2/v2/auth?";
-    QTest::newRow("facebook") << "facebookButton" << "facebookForCore" << "otv"
+    QTest::newRow("google") << "googleButton"
+                            << "google"
+                            << "otv"
+                            << "https://accounts.google.com/o/oauth2/v2/auth?";
+    QTest::newRow("facebook") << "facebookButton"
+                              << "facebookForCore"
+                              << "otv"
                               << "https://www.facebook.com/v9.0/dialog/oauth?";
-    QTest::newRow("apple") << "appleButton" << "apple" << "" << "https://appleid.apple.com/auth/authorize?";
+    QTest::newRow("apple") << "appleButton"
+                           << "apple"
+                           << ""
+                           << "https://appleid.apple.com/auth/authorize?";
 }
 
 void TestMainWindow::socialSignIn()
@@ -631,9 +660,11 @@ void TestMainWindow::fourUpFromTheSpacePage()
     QCOMPARE(Settings::sharedInstance()->getLayoutPreference(), FourUp);
     QCOMPARE(dashboard->layout(), FourUp);
     // Two of the four cameras are live: their tiles play.
-    QTRY_VERIFY_WITH_TIMEOUT(dashboard->slotTile(0)->isPlaying() && dashboard->slotTile(1)->isPlaying(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(dashboard->slotTile(0)->isPlaying() && dashboard->slotTile(1)->isPlaying(),
+                             30000);
     QTRY_VERIFY_WITH_TIMEOUT(dashboard->slotTile(0)->videoRenderer()->shownFrames() > 5
-                                 && dashboard->slotTile(1)->videoRenderer()->shownFrames() > 5, 30000);
+                                 && dashboard->slotTile(1)->videoRenderer()->shownFrames() > 5,
+                             30000);
     QVERIFY(!dashboard->slotTile(2)->isPlaying());
     saveScreenshot(m_window.get(), "dashboard");
 
@@ -646,13 +677,16 @@ void TestMainWindow::fourUpFromTheSpacePage()
     menu->actions().value(1)->trigger();
     menu->close();
     PlayerSettingsDialog *settingsDialog = nullptr;
-    QVERIFY(QTest::qWaitFor([&] {
-        settingsDialog = m_window->playerSettingsDialog();
-        return settingsDialog && settingsDialog->isVisible();
-    }, 5000));
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            settingsDialog = m_window->playerSettingsDialog();
+            return settingsDialog && settingsDialog->isVisible();
+        },
+        5000));
     QCOMPARE(settingsDialog->windowTitle(), QString("Player settings for Crane Cab live"));
-    QTRY_COMPARE(settingsDialog->pos(), QPoint(m_window->x() + (m_window->width() - settingsDialog->width()) / 2,
-                                               m_window->y() + (m_window->height() - settingsDialog->height()) / 2));
+    QTRY_COMPARE(settingsDialog->pos(),
+                 QPoint(m_window->x() + (m_window->width() - settingsDialog->width()) / 2,
+                        m_window->y() + (m_window->height() - settingsDialog->height()) / 2));
     QVERIFY(settingsDialog->isModal());
     settingsDialog->close();
     QTRY_VERIFY(!m_window->playerSettingsDialog());
@@ -688,22 +722,26 @@ void TestMainWindow::recordingsAndLinksFromTheChat()
 
     // Recording links from the chat program: a repeat is ignored, an unknown id
     // does nothing, and a second recording replaces the player on top.
-    const QVector<Archive> records = GlobalManager::sharedInstance()->getSharedWorkspaces().first().sharedRecords;
+    const QVector<Archive> records
+        = GlobalManager::sharedInstance()->getSharedWorkspaces().first().sharedRecords;
     QString secondId;
     for (const Archive &record : records)
         if (record.id != firstId)
             secondId = record.id;
     QVERIFY(!secondId.isEmpty());
-    qputenv("ORVANE_STANDIN_LINKS", QString("orvanetv://open?recordingId=%1\norvanetv://open?recordingId=%1\n"
-                                            "orvanetv://open?recordingId=no-such-recording\n").arg(secondId).toUtf8());
+    qputenv("ORVANE_STANDIN_LINKS",
+            QString("orvanetv://open?recordingId=%1\norvanetv://open?recordingId=%1\n"
+                    "orvanetv://open?recordingId=no-such-recording\n")
+                .arg(secondId)
+                .toUtf8());
     // The chat button is on the space's page; the link arrives while the player is on top.
     QTest::mouseClick(stack->findChild<QToolButton *>("backButton"), Qt::LeftButton);
     QTRY_COMPARE(stack->currentWidget(), static_cast<QWidget *>(page));
     QTest::mouseClick(cell, Qt::LeftButton, {}, QPoint(40, 40));
     QTRY_VERIFY(qobject_cast<ArchivePlayerWidget *>(stack->currentWidget()));
     m_window->chatLauncher()->open(ChatLauncher::installedProgram(), ChatLauncher::Session(), true);
-    QTRY_VERIFY_WITH_TIMEOUT(m_window->archivePlayer() && m_window->archivePlayer()->currentArchive().id == secondId,
-                             15000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_window->archivePlayer() && m_window->archivePlayer()->currentArchive().id == secondId, 15000);
     QTest::qWait(500);
     QCOMPARE(stack->count(), depth);
     QCOMPARE(m_window->archivePlayer()->currentArchive().id, secondId);
@@ -726,7 +764,8 @@ void TestMainWindow::watermarkRule_data()
     QTest::newRow("enabled true") << ok(R"({"watermarks":{"enabled":true}})") << true;
     QTest::newRow("enabled not a boolean") << ok(R"({"watermarks":{"enabled":"yes"}})") << true;
     // A failed load leaves the flag as it was (set to false below).
-    QTest::newRow("error reply") << QByteArray(R"({"meta":{"status":"error","error":{"message":"No"}}})") << false;
+    QTest::newRow("error reply") << QByteArray(R"({"meta":{"status":"error","error":{"message":"No"}}})")
+                                 << false;
 }
 
 void TestMainWindow::watermarkRule()
@@ -744,7 +783,8 @@ void TestMainWindow::watermarkRule()
     auto *listWidget = list->findChild<QListWidget *>("listWidget");
     auto *card = qobject_cast<CompanySelectionItemWidget *>(listWidget->itemWidget(listWidget->item(0)));
     auto *spaces = card->findChild<QListWidget *>("spacesWidget");
-    QTest::mouseClick(spaces->viewport(), Qt::LeftButton, {}, spaces->visualItemRect(spaces->item(0)).center());
+    QTest::mouseClick(spaces->viewport(), Qt::LeftButton, {},
+                      spaces->visualItemRect(spaces->item(0)).center());
     // The window's own handler has run once the emission the spy saw is over.
     QVERIFY(loaded.count() == 1 || loaded.wait(20000));
     QCOMPARE(GlobalManager::sharedInstance()->isWatermarkEnabledForCurrentCompany(), watermark);

@@ -14,7 +14,10 @@
 namespace {
 
 // Checks what the connection hands to its listeners.
-struct Listener : orvane::rtm::IRtmServiceEventHandler, orvane::rtm::IChannelEventHandler {
+struct Listener
+    : orvane::rtm::IRtmServiceEventHandler
+    , orvane::rtm::IChannelEventHandler
+{
     void onMessageReceived(const QString &, const orvane::rtm::IMessage *message) override
     {
         if (!message)

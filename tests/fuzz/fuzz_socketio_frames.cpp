@@ -29,12 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (packet.type == SocketPacket::Event || packet.type == SocketPacket::BinaryEvent) {
         const QString name = packet.eventName();
         if (name.isEmpty() && !packet.data.toArray().at(0).isString())
-            __builtin_trap();  // events always carry a name
+            __builtin_trap(); // events always carry a name
         QString sid;
         QByteArray preview;
         QtOVCoreAPIFramework::previewFromEvent(name, packet.eventArguments().at(0), &sid, &preview);
     }
-    SocketPacket::encode(SocketPacket::Event, packet.nsp, packet.data.isUndefined() ? QJsonArray() : packet.data);
+    SocketPacket::encode(SocketPacket::Event, packet.nsp,
+                         packet.data.isUndefined() ? QJsonArray() : packet.data);
     EnginePacket::encode(EnginePacket::Message, engine.data);
     return 0;
 }

@@ -23,7 +23,8 @@ namespace {
 const QString recording = QStringLiteral("https://media.orvane.tv:443/media/records/rec-001/video.ts");
 const qint64 recordingMs = 15000; // the seeded clip behind rec-001
 
-struct Rgb {
+struct Rgb
+{
     double r = 0, g = 0, b = 0;
     double luma() const { return 0.2126 * r + 0.7152 * g + 0.0722 * b; }
 };
@@ -32,7 +33,8 @@ struct Rgb {
 Rgb meanColour(const QImage &image, const QRectF &fraction)
 {
     const QRect area(int(fraction.x() * image.width()), int(fraction.y() * image.height()),
-                     qMax(1, int(fraction.width() * image.width())), qMax(1, int(fraction.height() * image.height())));
+                     qMax(1, int(fraction.width() * image.width())),
+                     qMax(1, int(fraction.height() * image.height())));
     Rgb sum;
     int count = 0;
     for (int y = area.top(); y <= area.bottom(); ++y) {
@@ -140,40 +142,67 @@ void TestAVPlayer::initTestCase()
     // then saturated red, over a black floor where the watermark goes.
     m_pattern = m_dir.filePath(QStringLiteral("pattern.mkv"));
     QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"), {
-        QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
-        QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("color=c=black:s=160x180:r=25:d=30"),
-        QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("color=c=0x808080:s=160x180:r=25:d=30"),
-        QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("color=c=white:s=160x180:r=25:d=30"),
-        QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("color=c=red:s=160x180:r=25:d=30"),
-        QStringLiteral("-filter_complex"),
-        QStringLiteral("[0][1][2][3]hstack=inputs=4,pad=640:360:0:0:black,"
-                       "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p"),
-        QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("ultrafast"),
-        QStringLiteral("-colorspace"), QStringLiteral("bt709"), QStringLiteral("-color_primaries"), QStringLiteral("bt709"),
-        QStringLiteral("-color_trc"), QStringLiteral("bt709"), QStringLiteral("-color_range"), QStringLiteral("tv"),
-        m_pattern});
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-hide_banner"),
+                  QStringLiteral("-loglevel"),
+                  QStringLiteral("error"),
+                  QStringLiteral("-y"),
+                  QStringLiteral("-f"),
+                  QStringLiteral("lavfi"),
+                  QStringLiteral("-i"),
+                  QStringLiteral("color=c=black:s=160x180:r=25:d=30"),
+                  QStringLiteral("-f"),
+                  QStringLiteral("lavfi"),
+                  QStringLiteral("-i"),
+                  QStringLiteral("color=c=0x808080:s=160x180:r=25:d=30"),
+                  QStringLiteral("-f"),
+                  QStringLiteral("lavfi"),
+                  QStringLiteral("-i"),
+                  QStringLiteral("color=c=white:s=160x180:r=25:d=30"),
+                  QStringLiteral("-f"),
+                  QStringLiteral("lavfi"),
+                  QStringLiteral("-i"),
+                  QStringLiteral("color=c=red:s=160x180:r=25:d=30"),
+                  QStringLiteral("-filter_complex"),
+                  QStringLiteral("[0][1][2][3]hstack=inputs=4,pad=640:360:0:0:black,"
+                                 "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p"),
+                  QStringLiteral("-c:v"),
+                  QStringLiteral("libx264"),
+                  QStringLiteral("-preset"),
+                  QStringLiteral("ultrafast"),
+                  QStringLiteral("-colorspace"),
+                  QStringLiteral("bt709"),
+                  QStringLiteral("-color_primaries"),
+                  QStringLiteral("bt709"),
+                  QStringLiteral("-color_trc"),
+                  QStringLiteral("bt709"),
+                  QStringLiteral("-color_range"),
+                  QStringLiteral("tv"),
+                  m_pattern});
     QVERIFY(ffmpeg.waitForFinished(60000));
     QVERIFY2(ffmpeg.exitCode() == 0, ffmpeg.readAllStandardError().constData());
 
     // The pattern, served over HTTPS with a self-signed certificate for 127.0.0.1.
     QProcess openssl;
     openssl.setWorkingDirectory(m_dir.path());
-    openssl.start(QStringLiteral("openssl"), {
-        QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
-        QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"),
-        QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1"),
-        QStringLiteral("-keyout"), QStringLiteral("key.pem"), QStringLiteral("-out"), QStringLiteral("cert.pem")});
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                   QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
+                   QStringLiteral("1"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+                   QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1"),
+                   QStringLiteral("-keyout"), QStringLiteral("key.pem"), QStringLiteral("-out"),
+                   QStringLiteral("cert.pem")});
     QVERIFY(openssl.waitForFinished(30000) && openssl.exitCode() == 0);
     QTcpServer probe;
     QVERIFY(probe.listen(QHostAddress::LocalHost));
     m_untrustedPort = probe.serverPort();
     probe.close();
     m_untrusted.setWorkingDirectory(m_dir.path());
-    m_untrusted.start(QStringLiteral("openssl"), {
-        QStringLiteral("s_server"), QStringLiteral("-quiet"), QStringLiteral("-accept"),
-        QStringLiteral("127.0.0.1:%1").arg(m_untrustedPort), QStringLiteral("-cert"), QStringLiteral("cert.pem"),
-        QStringLiteral("-key"), QStringLiteral("key.pem"), QStringLiteral("-WWW")});
+    m_untrusted.start(QStringLiteral("openssl"),
+                      {QStringLiteral("s_server"), QStringLiteral("-quiet"), QStringLiteral("-accept"),
+                       QStringLiteral("127.0.0.1:%1").arg(m_untrustedPort), QStringLiteral("-cert"),
+                       QStringLiteral("cert.pem"), QStringLiteral("-key"), QStringLiteral("key.pem"),
+                       QStringLiteral("-WWW")});
     QVERIFY(m_untrusted.waitForStarted());
 
     m_window.resize(660, 200);
@@ -204,14 +233,16 @@ void TestAVPlayer::cleanup()
 
 QString TestAVPlayer::liveUrl(const QString &stream, const QString &protocol, int latencyMs) const
 {
-    const QJsonObject source = m_inspector.deployment().value(QStringLiteral("liveSources"))
-                                   .toObject().value(stream).toObject();
+    const QJsonObject source
+        = m_inspector.deployment().value(QStringLiteral("liveSources")).toObject().value(stream).toObject();
     const QString host = source.value(QStringLiteral("host")).toString();
     if (protocol == QLatin1String("srt")) {
         // The form the live tiles build for a secured stream.
         return QStringLiteral("srt://%1:%2/?passphrase=%3&latency=%4")
-            .arg(host).arg(source.value(QStringLiteral("srtPort")).toInt())
-            .arg(source.value(QStringLiteral("passphrase")).toString()).arg(latencyMs);
+            .arg(host)
+            .arg(source.value(QStringLiteral("srtPort")).toInt())
+            .arg(source.value(QStringLiteral("passphrase")).toString())
+            .arg(latencyMs);
     }
     return QStringLiteral("tcp://%1:%2").arg(host).arg(source.value(QStringLiteral("tcpPort")).toInt());
 }
@@ -238,21 +269,26 @@ void TestAVPlayer::engineAddress_data()
 {
     QTest::addColumn<QString>("url");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("srt latency in ms becomes us")
-        << "srt://10.0.0.5:9000/?passphrase=abc&latency=500" << "srt://10.0.0.5:9000/?passphrase=abc&latency=500000";
-    QTest::newRow("latency first")
-        << "srt://h:1?latency=120&passphrase=x" << "srt://h:1?latency=120000&passphrase=x";
-    QTest::newRow("passphrase with reserved characters is kept")
-        << "srt://h:1/?passphrase=a#b%zz&latency=0" << "srt://h:1/?passphrase=a#b%zz&latency=0";
-    QTest::newRow("passphrase that mentions latency")
-        << "srt://h:1/?passphrase=latency=9&latency=2" << "srt://h:1/?passphrase=latency=9&latency=2000";
-    QTest::newRow("no latency") << "srt://h:1/?passphrase=p" << "srt://h:1/?passphrase=p";
-    QTest::newRow("not a number is left alone") << "srt://h:1/?latency=abc" << "srt://h:1/?latency=abc";
-    QTest::newRow("beyond SRT's range is held at it")
-        << "srt://h:1/?latency=9223372036854775807" << "srt://h:1/?latency=2147483000";
-    QTest::newRow("negative is left alone") << "srt://h:1/?latency=-5" << "srt://h:1/?latency=-5";
-    QTest::newRow("upper-case scheme") << "SRT://h:1?latency=3" << "SRT://h:1?latency=3000";
-    QTest::newRow("tcp untouched") << "tcp://h:1?latency=3" << "tcp://h:1?latency=3";
+    QTest::newRow("srt latency in ms becomes us") << "srt://10.0.0.5:9000/?passphrase=abc&latency=500"
+                                                  << "srt://10.0.0.5:9000/?passphrase=abc&latency=500000";
+    QTest::newRow("latency first") << "srt://h:1?latency=120&passphrase=x"
+                                   << "srt://h:1?latency=120000&passphrase=x";
+    QTest::newRow("passphrase with reserved characters is kept") << "srt://h:1/?passphrase=a#b%zz&latency=0"
+                                                                 << "srt://h:1/?passphrase=a#b%zz&latency=0";
+    QTest::newRow("passphrase that mentions latency") << "srt://h:1/?passphrase=latency=9&latency=2"
+                                                      << "srt://h:1/?passphrase=latency=9&latency=2000";
+    QTest::newRow("no latency") << "srt://h:1/?passphrase=p"
+                                << "srt://h:1/?passphrase=p";
+    QTest::newRow("not a number is left alone") << "srt://h:1/?latency=abc"
+                                                << "srt://h:1/?latency=abc";
+    QTest::newRow("beyond SRT's range is held at it") << "srt://h:1/?latency=9223372036854775807"
+                                                      << "srt://h:1/?latency=2147483000";
+    QTest::newRow("negative is left alone") << "srt://h:1/?latency=-5"
+                                            << "srt://h:1/?latency=-5";
+    QTest::newRow("upper-case scheme") << "SRT://h:1?latency=3"
+                                       << "SRT://h:1?latency=3000";
+    QTest::newRow("tcp untouched") << "tcp://h:1?latency=3"
+                                   << "tcp://h:1?latency=3";
 }
 
 void TestAVPlayer::engineAddress()
@@ -269,22 +305,30 @@ void TestAVPlayer::classifyFailure_data()
     QTest::addColumn<bool>("endOfStream");
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<int>("code");
-    QTest::newRow("refused") << "tcp://127.0.0.1:1" << false << false
+    QTest::newRow("refused")
+        << "tcp://127.0.0.1:1" << false << false
         << QStringList{"ffmpeg: tcp: Connection to tcp://127.0.0.1:1 failed: Connection refused"}
         << int(AVError::NetworkError);
-    QTest::newRow("unknown host") << "https://nowhere.invalid/x.ts" << false << false
+    QTest::newRow("unknown host")
+        << "https://nowhere.invalid/x.ts" << false << false
         << QStringList{"ffmpeg: tcp: Failed to resolve hostname nowhere.invalid: Name or service not known"}
         << int(AVError::NetworkError);
-    QTest::newRow("open timed out") << "tcp://10.1.1.1:5" << false << false
+    QTest::newRow("open timed out")
+        << "tcp://10.1.1.1:5" << false << false
         << QStringList{"ffmpeg: tcp: Connection to tcp://10.1.1.1:5 failed: Connection timed out"}
         << int(AVError::OpenTimedout);
-    QTest::newRow("live stream lost") << "srt://h:1" << true << true << QStringList() << int(AVError::NetworkError);
-    QTest::newRow("missing file") << "/no/such.ts" << false << false
-        << QStringList{"file: Cannot open file '/no/such.ts': No such file or directory"} << int(AVError::OpenError);
+    QTest::newRow("live stream lost")
+        << "srt://h:1" << true << true << QStringList() << int(AVError::NetworkError);
+    QTest::newRow("missing file")
+        << "/no/such.ts" << false << false
+        << QStringList{"file: Cannot open file '/no/such.ts': No such file or directory"}
+        << int(AVError::OpenError);
     QTest::newRow("page not found") << "https://h/x.ts" << false << false
-        << QStringList{"ffmpeg: https: HTTP error 404 Not Found"} << int(AVError::OpenError);
+                                    << QStringList{"ffmpeg: https: HTTP error 404 Not Found"}
+                                    << int(AVError::OpenError);
     QTest::newRow("not media") << "/tmp/x.txt" << false << false
-        << QStringList{"cplayer: Failed to recognize file format."} << int(AVError::FormatError);
+                               << QStringList{"cplayer: Failed to recognize file format."}
+                               << int(AVError::FormatError);
 }
 
 void TestAVPlayer::classifyFailure()
@@ -303,7 +347,8 @@ void TestAVPlayer::colorFilterIgnoresValuesOutsideItsTables()
 {
     // Settings read from disk may hold any number; none may reach mpv as garbage.
     QCOMPARE(AVPlayer::colorFilter(ColorSpace(42), ColorRange(-1)), QString());
-    QCOMPARE(AVPlayer::colorFilter(ColorSpace(-3), ColorRange_Full), QStringLiteral("format=colorlevels=full"));
+    QCOMPARE(AVPlayer::colorFilter(ColorSpace(-3), ColorRange_Full),
+             QStringLiteral("format=colorlevels=full"));
     QCOMPARE(AVPlayer::colorFilter(ColorSpace_Unknown, ColorRange_Unknown), QString());
 }
 
@@ -347,12 +392,14 @@ void TestAVPlayer::recordingPlaysSeeksPausesAndEnds()
 
     positions.clear();
     player.seek(recordingMs - 1500);
-    QTRY_VERIFY_WITH_TIMEOUT(!positions.isEmpty() && positions.last().at(0).toLongLong() >= recordingMs - 1600, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !positions.isEmpty() && positions.last().at(0).toLongLong() >= recordingMs - 1600, 5000);
 
     // The end of a recording is a plain stop, without an error.
     QTRY_VERIFY_WITH_TIMEOUT(log.names.contains(QStringLiteral("stopped")), 10000);
-    QCOMPARE(log.names, (QStringList{"playing-state", "started", "paused-state", "playing-state",
-                                     "stopped-state", "stopped"}));
+    QCOMPARE(log.names,
+             (QStringList{"playing-state", "started", "paused-state", "playing-state", "stopped-state",
+                          "stopped"}));
     QVERIFY(!player.isPlaying());
 }
 
@@ -376,8 +423,9 @@ void TestAVPlayer::stopEmitsStateThenStoppedOnce()
     QTRY_COMPARE_WITH_TIMEOUT(log.names.size(), 6, 15000);
     player.play(liveUrl(QStringLiteral("str-6"), QStringLiteral("tcp")));
     QTRY_COMPARE_WITH_TIMEOUT(log.names.size(), 10, 15000);
-    QCOMPARE(log.names.mid(4), (QStringList{"playing-state", "started", "stopped-state", "stopped",
-                                            "playing-state", "started"}));
+    QCOMPARE(
+        log.names.mid(4),
+        (QStringList{"playing-state", "started", "stopped-state", "stopped", "playing-state", "started"}));
     QVERIFY(log.errors.isEmpty());
 }
 
@@ -388,7 +436,8 @@ void TestAVPlayer::openFailures_data()
     QTest::newRow("missing file") << m_dir.filePath(QStringLiteral("missing.ts")) << int(AVError::OpenError);
     QTest::newRow("refused") << QStringLiteral("tcp://127.0.0.1:1") << int(AVError::NetworkError);
     QTest::newRow("recording not there")
-        << QStringLiteral("https://media.orvane.tv:443/media/records/rec-999/video.ts") << int(AVError::OpenError);
+        << QStringLiteral("https://media.orvane.tv:443/media/records/rec-999/video.ts")
+        << int(AVError::OpenError);
     // TLS is verified: a server the system and the deployment do not vouch for
     // is refused, even though the file is there.
     QTest::newRow("untrusted certificate")
@@ -414,8 +463,10 @@ void TestAVPlayer::liveStreamShowsFrames_data()
 {
     QTest::addColumn<QString>("stream");
     QTest::addColumn<QString>("protocol");
-    QTest::newRow("tcp") << "str-8" << "tcp";
-    QTest::newRow("srt with passphrase") << "str-1" << "srt";
+    QTest::newRow("tcp") << "str-8"
+                         << "tcp";
+    QTest::newRow("srt with passphrase") << "str-1"
+                                         << "srt";
 }
 
 void TestAVPlayer::liveStreamShowsFrames()
@@ -488,8 +539,9 @@ void TestAVPlayer::playerMovesBetweenRenderersWhilePlaying()
     painter.drawImage(0, 0, m_left->grabFrame());
     painter.drawImage(m_left->width(), 0, m_right->grabFrame());
     painter.end();
-    QVERIFY(picture.save(folder + QStringLiteral("/media-two-renderers-%1.png")
-                             .arg(qEnvironmentVariable("ORVANE_VIDEO_DRAWING", QStringLiteral("auto")))));
+    QVERIFY(picture.save(folder
+                         + QStringLiteral("/media-two-renderers-%1.png")
+                               .arg(qEnvironmentVariable("ORVANE_VIDEO_DRAWING", QStringLiteral("auto")))));
     player.removeVideoRenderer(m_right);
     QCOMPARE(player.videoOutputs(), QList<OpenGLWidgetRenderer *>{m_left});
     QCOMPARE(log.names, (QStringList{"playing-state", "started"}));
@@ -567,7 +619,8 @@ void TestAVPlayer::colourSpaceChangesPicture()
     player.setColorSpace(ColorSpace_PQ);
     const QImage pq = stillOfPattern(player, m_left);
     QVERIFY2(meanColour(pq, grey).luma() > meanColour(bt709, grey).luma() + 10,
-             qPrintable(QStringLiteral("PQ grey %1, SDR grey %2").arg(meanColour(pq, grey).luma())
+             qPrintable(QStringLiteral("PQ grey %1, SDR grey %2")
+                            .arg(meanColour(pq, grey).luma())
                             .arg(meanColour(bt709, grey).luma())));
     player.setColorSpace(ColorSpace_HLG);
     const QImage hlg = stillOfPattern(player, m_left);
@@ -584,7 +637,8 @@ void TestAVPlayer::overlayTextAppearsAndEmptyDrawsNothing()
     const QImage plain = stillOfPattern(player, m_left);
     QVERIFY(!plain.isNull());
     // The pattern is black below its bars, where the watermark goes.
-    const QRect corner(plain.width() / 2, plain.height() * 3 / 4, plain.width() / 2 - 1, plain.height() / 4 - 1);
+    const QRect corner(plain.width() / 2, plain.height() * 3 / 4, plain.width() / 2 - 1,
+                       plain.height() / 4 - 1);
     QCOMPARE(brightPixels(plain, corner), 0);
 
     player.setOverlayText(QStringLiteral("ann@orvane.test"));
@@ -607,7 +661,8 @@ void TestAVPlayer::statisticsArePlausible()
     // The encoder sends 30 frames a second; a loaded test machine may show fewer.
     QVERIFY2(stats.video_only.currentDisplayFPS() > 5 && stats.video_only.currentDisplayFPS() <= 40,
              qPrintable(QString::number(stats.video_only.currentDisplayFPS())));
-    QVERIFY2(qAbs(stats.video_only.frameRate - 30) < 1, qPrintable(QString::number(stats.video_only.frameRate)));
+    QVERIFY2(qAbs(stats.video_only.frameRate - 30) < 1,
+             qPrintable(QString::number(stats.video_only.frameRate)));
     QVERIFY2(stats.video.bit_rate > 50000, qPrintable(QString::number(stats.video.bit_rate)));
     QVERIFY2(stats.audio.bit_rate > 20000 && stats.audio.bit_rate < 400000,
              qPrintable(QString::number(stats.audio.bit_rate)));

@@ -50,7 +50,8 @@ QString run(const QString &program, const QStringList &arguments)
 QList<qint64> helperProcesses()
 {
     QList<qint64> pids;
-    for (const QString &pid : run(QStringLiteral("pgrep"), {"-x", "qtorvanetvoauth"}).split('\n', Qt::SkipEmptyParts))
+    for (const QString &pid :
+         run(QStringLiteral("pgrep"), {"-x", "qtorvanetvoauth"}).split('\n', Qt::SkipEmptyParts))
         pids << pid.toLongLong();
     return pids;
 }
@@ -138,7 +139,8 @@ void TestOAuth::callbackRequests_data()
     // Pretty-decoded: an escaped "/" stays escaped; the viewer decodes the code.
     QTest::newRow("the callback") << "https://oauth.orvane.tv/auth?code=4%2F0Ab_x" << true << "4%2F0Ab_x";
     QTest::newRow("escaped space") << "https://oauth.orvane.tv/auth?code=a%20b" << true << "a b";
-    QTest::newRow("other path and items") << "https://oauth.orvane.tv/elsewhere?state=s&code=abc&x=1" << true << "abc";
+    QTest::newRow("other path and items")
+        << "https://oauth.orvane.tv/elsewhere?state=s&code=abc&x=1" << true << "abc";
     QTest::newRow("empty code") << "https://oauth.orvane.tv/auth?code=" << true << "";
     QTest::newRow("no code") << "https://oauth.orvane.tv/auth?error=access_denied" << false << "";
     QTest::newRow("ends with the host") << "https://evil-oauth.orvane.tv/auth?code=abc" << false << "";
@@ -181,11 +183,14 @@ void TestOAuth::anEmptyCodeIsSentAsCodeEquals()
 {
     // The page moves on to the callback after a while, as a provider does.
     const QString target = "https://oauth.orvane.tv/auth?code=";
-    QProcess *helper = startHelper("https://app.orvane.tv/redirect?after=4&to=" + QUrl::toPercentEncoding(target));
+    QProcess *helper
+        = startHelper("https://app.orvane.tv/redirect?after=4&to=" + QUrl::toPercentEncoding(target));
     QVERIFY(helper->waitForStarted(10000));
     QLocalSocket viewer;
-    QTRY_VERIFY_WITH_TIMEOUT((viewer.abort(), viewer.connectToServer(LocalSockets::serverPath("qtorvanetvoauth")),
-                              viewer.waitForConnected(200)), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT((viewer.abort(),
+                              viewer.connectToServer(LocalSockets::serverPath("qtorvanetvoauth")),
+                              viewer.waitForConnected(200)),
+                             10000);
     QTRY_VERIFY_WITH_TIMEOUT(viewer.bytesAvailable() > 0, 20000);
     LocalMessageReader reader;
     reader.feed(viewer.readAll());
@@ -228,10 +233,12 @@ void TestOAuth::openWindow()
 CompanySelectionWidget *TestOAuth::waitForCompanies()
 {
     CompanySelectionWidget *list = nullptr;
-    const bool shown = QTest::qWaitFor([&] {
-        list = m_window->findChild<CompanySelectionWidget *>();
-        return list != nullptr && list->isVisible();
-    }, 30000);
+    const bool shown = QTest::qWaitFor(
+        [&] {
+            list = m_window->findChild<CompanySelectionWidget *>();
+            return list != nullptr && list->isVisible();
+        },
+        30000);
     return shown ? list : nullptr;
 }
 
@@ -248,8 +255,9 @@ void TestOAuth::typeIntoHelper(const QStringList &keys)
 {
     const QList<qint64> helpers = helperProcesses();
     QVERIFY(!helpers.isEmpty());
-    const QStringList windows = run("xdotool", {"search", "--onlyvisible", "--pid", QString::number(helpers.first())})
-                                    .split('\n', Qt::SkipEmptyParts);
+    const QStringList windows
+        = run("xdotool", {"search", "--onlyvisible", "--pid", QString::number(helpers.first())})
+              .split('\n', Qt::SkipEmptyParts);
     QVERIFY2(!windows.isEmpty(), "the helper shows no window");
     run("xdotool", {"windowfocus", "--sync", windows.last()});
     for (const QString &key : keys) {
@@ -278,9 +286,18 @@ void TestOAuth::socialSignIn_data()
     QTest::addColumn<QString>("provider");
     QTest::addColumn<QString>("page");
     QTest::addColumn<QString>("app");
-    QTest::newRow("google") << "googleButton" << "google" << "/o/oauth2/v2/auth" << "otv";
-    QTest::newRow("facebook") << "facebookButton" << "facebookForCore" << "/v9.0/dialog/oauth" << "otv";
-    QTest::newRow("apple") << "appleButton" << "apple" << "/auth/authorize" << "";
+    QTest::newRow("google") << "googleButton"
+                            << "google"
+                            << "/o/oauth2/v2/auth"
+                            << "otv";
+    QTest::newRow("facebook") << "facebookButton"
+                              << "facebookForCore"
+                              << "/v9.0/dialog/oauth"
+                              << "otv";
+    QTest::newRow("apple") << "appleButton"
+                           << "apple"
+                           << "/auth/authorize"
+                           << "";
 }
 
 void TestOAuth::socialSignIn()
@@ -295,7 +312,9 @@ void TestOAuth::socialSignIn()
     if (provider == "google") {
         const QString folder = QCoreApplication::applicationDirPath() + "/artifacts";
         QDir().mkpath(folder);
-        QGuiApplication::primaryScreen()->grabWindow(0, 0, 0, 900, 800).save(folder + "/oauth-provider-page.png");
+        QGuiApplication::primaryScreen()
+            ->grabWindow(0, 0, 0, 900, 800)
+            .save(folder + "/oauth-provider-page.png");
     }
     typeIntoHelper({"ann@orvane.test", "key:Tab", "orvane-demo-1", "key:Return"});
     // The consent page's "Allow" has the focus.

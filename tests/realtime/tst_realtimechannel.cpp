@@ -24,7 +24,8 @@ class PreviewReceiver : public QObject
     Q_OBJECT
 
 public:
-    struct Preview {
+    struct Preview
+    {
         QString sid;
         QByteArray data;
     };
@@ -33,19 +34,22 @@ public:
 
     int count(const QString &sid) const
     {
-        return int(std::count_if(previews.begin(), previews.end(), [&](const Preview &p) { return p.sid == sid; }));
+        return int(
+            std::count_if(previews.begin(), previews.end(), [&](const Preview &p) { return p.sid == sid; }));
     }
 
 public slots:
     void onPreview(const QString &sid, const QByteArray &data)
     {
-        allOnMainThread = allOnMainThread && QThread::currentThread() == QCoreApplication::instance()->thread();
+        allOnMainThread
+            = allOnMainThread && QThread::currentThread() == QCoreApplication::instance()->thread();
         previews.append({sid, data});
     }
 };
 
 // Connection reports, from the network thread.
-struct StatusLog {
+struct StatusLog
+{
     QMutex mutex;
     QVector<bool> reports;
     std::atomic<bool> offMainThread{true};
@@ -53,7 +57,8 @@ struct StatusLog {
     std::function<void(bool)> handler()
     {
         return [this](bool connected) {
-            offMainThread = offMainThread && QThread::currentThread() != QCoreApplication::instance()->thread();
+            offMainThread
+                = offMainThread && QThread::currentThread() != QCoreApplication::instance()->thread();
             QMutexLocker lock(&mutex);
             reports.append(connected);
         };
@@ -191,12 +196,16 @@ void TestRealtimeChannel::stopEncoderPreviewEndsEvents()
     m_client->updateEncoderPreview("enc-2");
     m_client->updateEncoderPreview("enc-2");
     m_receiver->previews.clear();
-    m_inspector->post("/realtime/emit", {{"event", "device:enc-2:preview"}, {"payload", QJsonObject{{"img", "data:image/jpeg;base64,QUFB"}}}});
+    m_inspector->post("/realtime/emit",
+                      {{"event", "device:enc-2:preview"},
+                       {"payload", QJsonObject{{"img", "data:image/jpeg;base64,QUFB"}}}});
     QTRY_VERIFY_WITH_TIMEOUT(std::any_of(m_receiver->previews.begin(), m_receiver->previews.end(),
-                                         [](const PreviewReceiver::Preview &p) { return p.data == "QUFB"; }), 15000);
+                                         [](const PreviewReceiver::Preview &p) { return p.data == "QUFB"; }),
+                             15000);
     QTest::qWait(200);
     QCOMPARE(int(std::count_if(m_receiver->previews.begin(), m_receiver->previews.end(),
-                               [](const PreviewReceiver::Preview &p) { return p.data == "QUFB"; })), 1);
+                               [](const PreviewReceiver::Preview &p) { return p.data == "QUFB"; })),
+             1);
 }
 
 void TestRealtimeChannel::payloadRules_data()
@@ -204,9 +213,12 @@ void TestRealtimeChannel::payloadRules_data()
     QTest::addColumn<QJsonValue>("payload");
     QTest::addColumn<bool>("signalled");
     QTest::addColumn<QByteArray>("data");
-    QTest::newRow("jpeg loses 23") << QJsonValue(QJsonObject{{"img", "data:image/jpeg;base64,SlBFRw=="}}) << true << QByteArray("SlBFRw==");
-    QTest::newRow("png loses 22") << QJsonValue(QJsonObject{{"img", "data:image/png;base64,UE5H"}}) << true << QByteArray("UE5H");
-    QTest::newRow("array") << QJsonValue(QJsonArray{QJsonObject{{"img", "data:image/jpeg;base64,QQ=="}}}) << false << QByteArray();
+    QTest::newRow("jpeg loses 23") << QJsonValue(QJsonObject{{"img", "data:image/jpeg;base64,SlBFRw=="}})
+                                   << true << QByteArray("SlBFRw==");
+    QTest::newRow("png loses 22") << QJsonValue(QJsonObject{{"img", "data:image/png;base64,UE5H"}}) << true
+                                  << QByteArray("UE5H");
+    QTest::newRow("array") << QJsonValue(QJsonArray{QJsonObject{{"img", "data:image/jpeg;base64,QQ=="}}})
+                           << false << QByteArray();
     QTest::newRow("number") << QJsonValue(12) << false << QByteArray();
     QTest::newRow("text") << QJsonValue("data:image/jpeg;base64,QQ==") << false << QByteArray();
     QTest::newRow("img a number") << QJsonValue(QJsonObject{{"img", 5}}) << false << QByteArray();
@@ -231,8 +243,10 @@ void TestRealtimeChannel::payloadRules()
     m_inspector->post("/realtime/emit", {{"event", event}, {"payload", payload}});
     // A sentinel after it: events keep their order, so whatever the payload gave
     // has arrived once the sentinel has.
-    m_inspector->post("/realtime/emit", {{"event", event}, {"payload", QJsonObject{{"img", "data:image/jpeg;base64,END"}}}});
-    QTRY_VERIFY_WITH_TIMEOUT(!m_receiver->previews.isEmpty() && m_receiver->previews.last().data == "END", 15000);
+    m_inspector->post("/realtime/emit",
+                      {{"event", event}, {"payload", QJsonObject{{"img", "data:image/jpeg;base64,END"}}}});
+    QTRY_VERIFY_WITH_TIMEOUT(!m_receiver->previews.isEmpty() && m_receiver->previews.last().data == "END",
+                             15000);
 
     QCOMPARE(m_receiver->previews.size(), signalled ? 2 : 1);
     if (signalled) {
@@ -250,7 +264,8 @@ void TestRealtimeChannel::refusedConnectionReportsFalse()
     m_client->connectSIO(realtimeUrl, "acme");
     QTRY_COMPARE_WITH_TIMEOUT(status.all(), QVector<bool>{false}, 15000);
     // The empty token was still sent.
-    const QJsonObject query = m_inspector->get("/realtime/handshakes").toArray().last().toObject().value("query").toObject();
+    const QJsonObject query
+        = m_inspector->get("/realtime/handshakes").toArray().last().toObject().value("query").toObject();
     QVERIFY(query.contains("auth_token"));
     QCOMPARE(query.value("auth_token").toString(), QString());
     QCOMPARE(query.value("cid").toString(), QString("acme"));

@@ -17,13 +17,21 @@ using namespace orvane::rtm;
 namespace {
 
 // Records every notification with the thread it arrived on.
-class Listener : public IRtmServiceEventHandler, public IChannelEventHandler
+class Listener
+    : public IRtmServiceEventHandler
+    , public IChannelEventHandler
 {
 public:
-    struct Event {
+    struct Event
+    {
         Event() = default;
         Event(const char *n, const QString &x = {}, const QString &y = {}, qint64 value = 0, int result = 0)
-            : name(QLatin1String(n)), a(x), b(y), number(value), code(result) {}
+            : name(QLatin1String(n))
+            , a(x)
+            , b(y)
+            , number(value)
+            , code(result)
+        { }
         QString name;
         QString a;
         QString b;
@@ -56,15 +64,24 @@ public:
 
     void onLoginSuccess() override { add({"loginSuccess"}); }
     void onLoginFailure(int code) override { add({"loginFailure", QString(), QString(), 0, code}); }
-    void onConnectionStateChanged(int state, int reason) override { add({"state", QString::number(state), QString(), 0, reason}); }
-    void onSendMessageResult(qint64 id, int code) override { add({"sendResult", QString(), QString(), id, code}); }
+    void onConnectionStateChanged(int state, int reason) override
+    {
+        add({"state", QString::number(state), QString(), 0, reason});
+    }
+    void onSendMessageResult(qint64 id, int code) override
+    {
+        add({"sendResult", QString(), QString(), id, code});
+    }
     void onMessageReceivedFromPeer(const QString &peer, const IMessage *message) override
     {
         add({"peerMessage", peer, message->getText(), message->getServerReceivedTs()});
     }
-    void onSetLocalUserAttributesResult(qint64 request, int code) override { add({"attributesSet", QString(), QString(), request, code}); }
-    void onGetUserAttributesResult(qint64 request, const QString &userId, const QVector<RtmAttribute> &attributes,
-                                   int code) override
+    void onSetLocalUserAttributesResult(qint64 request, int code) override
+    {
+        add({"attributesSet", QString(), QString(), request, code});
+    }
+    void onGetUserAttributesResult(qint64 request, const QString &userId,
+                                   const QVector<RtmAttribute> &attributes, int code) override
     {
         QStringList pairs;
         for (const RtmAttribute &attribute : attributes)
@@ -72,9 +89,11 @@ public:
         pairs.sort();
         add({"attributes", userId, pairs.join(QLatin1Char(';')), request, code});
     }
-    void onGetChannelMemberCountResult(qint64 request, const QVector<ChannelMemberCount> &counts, int code) override
+    void onGetChannelMemberCountResult(qint64 request, const QVector<ChannelMemberCount> &counts,
+                                       int code) override
     {
-        add({"countResult", counts.value(0).channelId, QString::number(counts.value(0).count), request, code});
+        add({"countResult", counts.value(0).channelId, QString::number(counts.value(0).count), request,
+             code});
     }
     void onJoinSuccess() override { add({"joined"}); }
     void onJoinFailure(int code) override { add({"joinFailure", QString(), QString(), 0, code}); }
@@ -82,8 +101,14 @@ public:
     {
         add({"channelMessage", userId, message->getText(), message->getServerReceivedTs()});
     }
-    void onMemberJoined(IChannelMember *member) override { add({"memberJoined", member->getUserId(), member->getChannelId()}); }
-    void onMemberLeft(IChannelMember *member) override { add({"memberLeft", member->getUserId(), member->getChannelId()}); }
+    void onMemberJoined(IChannelMember *member) override
+    {
+        add({"memberJoined", member->getUserId(), member->getChannelId()});
+    }
+    void onMemberLeft(IChannelMember *member) override
+    {
+        add({"memberLeft", member->getUserId(), member->getChannelId()});
+    }
     void onGetMembers(const QVector<IChannelMember *> &members, int code) override
     {
         QStringList ids;
@@ -109,7 +134,8 @@ private:
 const QString appId = QStringLiteral("4f1c9a2e7b3d4c5e8a6f0b1d2c3e4f5a");
 
 // One logged-in messaging user with a channel.
-struct Client {
+struct Client
+{
     Listener listener;
     std::unique_ptr<IRtmService> service{createRtmService()};
     IChannel *channel = nullptr;
@@ -151,7 +177,8 @@ void TestRtmService::initTestCase()
 {
     QVERIFY2(m_inspector.isValid(), qPrintable(m_inspector.errorText()));
     m_annToken = ChatTestSupport::signIn(QStringLiteral("ann@orvane.test"), QStringLiteral("orvane-demo-1"));
-    m_chloeToken = ChatTestSupport::signIn(QStringLiteral("chloe@orvane.test"), QStringLiteral("orvane-demo-3"));
+    m_chloeToken
+        = ChatTestSupport::signIn(QStringLiteral("chloe@orvane.test"), QStringLiteral("orvane-demo-3"));
     QVERIFY(!m_annToken.isEmpty() && !m_chloeToken.isEmpty());
 }
 
@@ -178,8 +205,8 @@ void TestRtmService::loginIsCheckedAgainstTheIssuedToken()
     std::unique_ptr<IRtmService> service(createRtmService());
     QCOMPARE(service->initialize(QStringLiteral("not-an-app-id"), &listener), int(CALL_ERR_INVALID_ARGUMENT));
     QCOMPARE(service->initialize(appId, &listener), 0);
-    const ChatAuth auth = ChatTestSupport::credentials(m_annToken, QStringLiteral("acme"), QStringLiteral("41"),
-                                                       QStringLiteral("u-1|wrong-token"));
+    const ChatAuth auth = ChatTestSupport::credentials(
+        m_annToken, QStringLiteral("acme"), QStringLiteral("41"), QStringLiteral("u-1|wrong-token"));
     QVERIFY(!auth.rtmToken.isEmpty());
     // Accepted for sending; the hub's answer arrives by notification.
     QCOMPARE(service->login(auth.rtmToken + QStringLiteral("x"), auth.userId), 0);
@@ -219,24 +246,30 @@ void TestRtmService::membersMessagesAndAttributes()
     auto chloe = connect(QStringLiteral("u-3|members"), m_chloeToken);
     QVERIFY(chloe);
     QTRY_COMPARE_WITH_TIMEOUT(chloe->listener.count(QStringLiteral("joined")), 1, 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(ann->listener.last(QStringLiteral("memberJoined")).a, QStringLiteral("u-3|members"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(ann->listener.last(QStringLiteral("memberJoined")).a,
+                              QStringLiteral("u-3|members"), 5000);
     QCOMPARE(ann->listener.last(QStringLiteral("memberJoined")).b, ann->auth.channelId);
     QTRY_COMPARE(ann->listener.last(QStringLiteral("memberCount")).a, QStringLiteral("2"));
 
     chloe->channel->getMembers();
-    QTRY_COMPARE(chloe->listener.last(QStringLiteral("members")).a, QStringLiteral("u-1|members,u-3|members"));
+    QTRY_COMPARE(chloe->listener.last(QStringLiteral("members")).a,
+                 QStringLiteral("u-1|members,u-3|members"));
     chloe->service->getChannelMemberCount({chloe->auth.channelId}, 17);
     QTRY_COMPARE(chloe->listener.last(QStringLiteral("countResult")).number, qint64(17));
     QCOMPARE(chloe->listener.last(QStringLiteral("countResult")).b, QStringLiteral("2"));
 
     // Attributes: cleared, then set; the other side reads them.
     QCOMPARE(ann->service->clearLocalUserAttributes(1), 0);
-    QCOMPARE(ann->service->addOrUpdateLocalUserAttributes({{QStringLiteral("firstName"), QStringLiteral("Ann")},
-                                                           {QStringLiteral("lastName"), QStringLiteral("Lindqvist")}}, 2), 0);
+    QCOMPARE(ann->service->addOrUpdateLocalUserAttributes(
+                 {{QStringLiteral("firstName"), QStringLiteral("Ann")},
+                  {QStringLiteral("lastName"), QStringLiteral("Lindqvist")}},
+                 2),
+             0);
     QTRY_COMPARE(ann->listener.count(QStringLiteral("attributesSet")), 1);
     QCOMPARE(ann->listener.last(QStringLiteral("attributesSet")).number, qint64(2));
     chloe->service->getUserAttributes(QStringLiteral("u-1|members"), 99);
-    QTRY_COMPARE(chloe->listener.last(QStringLiteral("attributes")).b, QStringLiteral("firstName=Ann;lastName=Lindqvist"));
+    QTRY_COMPARE(chloe->listener.last(QStringLiteral("attributes")).b,
+                 QStringLiteral("firstName=Ann;lastName=Lindqvist"));
     QCOMPARE(chloe->listener.last(QStringLiteral("attributes")).number, qint64(99));
 
     // A channel message reaches the others with the hub's reception time.
@@ -250,7 +283,8 @@ void TestRtmService::membersMessagesAndAttributes()
     const Listener::Event received = chloe->listener.last(QStringLiteral("channelMessage"));
     QCOMPARE(received.a, QStringLiteral("u-1|members"));
     QCOMPARE(received.b, QStringLiteral("héllo – channel"));
-    QVERIFY(received.number >= before - 1000 && received.number <= QDateTime::currentMSecsSinceEpoch() + 1000);
+    QVERIFY(received.number >= before - 1000
+            && received.number <= QDateTime::currentMSecsSinceEpoch() + 1000);
     QTRY_COMPARE(ann->listener.last(QStringLiteral("sendResult")).number, messageId);
     QCOMPARE(ann->listener.count(QStringLiteral("channelMessage")), 0);
 
@@ -286,9 +320,14 @@ void TestRtmService::aLostConnectionComesBackAndKeepsWhatWasSent()
     QTRY_COMPARE_WITH_TIMEOUT(ann->listener.count(QStringLiteral("joined")), 1, 10000);
     QTRY_COMPARE_WITH_TIMEOUT(chloe->listener.count(QStringLiteral("joined")), 1, 10000);
 
-    QCOMPARE(m_inspector.post(QStringLiteral("/hub/drop"), {{QStringLiteral("userId"), QStringLiteral("u-1|drop")}})
-                 .toObject().value(QStringLiteral("dropped")).toInt(), 1);
-    QTRY_COMPARE_WITH_TIMEOUT(ann->listener.last(QStringLiteral("state")).a, QString::number(CONNECTION_STATE_RECONNECTING), 5000);
+    QCOMPARE(m_inspector
+                 .post(QStringLiteral("/hub/drop"), {{QStringLiteral("userId"), QStringLiteral("u-1|drop")}})
+                 .toObject()
+                 .value(QStringLiteral("dropped"))
+                 .toInt(),
+             1);
+    QTRY_COMPARE_WITH_TIMEOUT(ann->listener.last(QStringLiteral("state")).a,
+                              QString::number(CONNECTION_STATE_RECONNECTING), 5000);
     // Sent while the connection is down: it waits and goes out after the rejoin.
     IMessage *message = ann->service->createMessage();
     message->setText(QStringLiteral("sent while away"));
@@ -300,7 +339,8 @@ void TestRtmService::aLostConnectionComesBackAndKeepsWhatWasSent()
     QCOMPARE(state.a, QString::number(CONNECTION_STATE_CONNECTED));
     QCOMPARE(state.code, int(CONNECTION_CHANGE_REASON_LOGIN_SUCCESS));
     QCOMPARE(ann->listener.count(QStringLiteral("loginSuccess")), 1);
-    QTRY_COMPARE_WITH_TIMEOUT(chloe->listener.last(QStringLiteral("channelMessage")).b, QStringLiteral("sent while away"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(chloe->listener.last(QStringLiteral("channelMessage")).b,
+                              QStringLiteral("sent while away"), 5000);
     QCOMPARE(chloe->listener.count(QStringLiteral("channelMessage")), 1);
 }
 
@@ -310,10 +350,12 @@ void TestRtmService::refusedLoginsAreTriedAgain()
     QVERIFY(ann);
     QTRY_COMPARE_WITH_TIMEOUT(ann->listener.count(QStringLiteral("joined")), 1, 10000);
     m_inspector.post(QStringLiteral("/hub/refuse-logins"), {{QStringLiteral("times"), 2}});
-    m_inspector.post(QStringLiteral("/hub/drop"), {{QStringLiteral("userId"), QStringLiteral("u-1|refused")}});
+    m_inspector.post(QStringLiteral("/hub/drop"),
+                     {{QStringLiteral("userId"), QStringLiteral("u-1|refused")}});
     QTRY_COMPARE_WITH_TIMEOUT(ann->listener.count(QStringLiteral("joined")), 2, 30000);
     int refused = 0;
-    for (const QJsonValue &login : m_inspector.get(QStringLiteral("/hub")).toObject().value(QStringLiteral("logins")).toArray()) {
+    for (const QJsonValue &login :
+         m_inspector.get(QStringLiteral("/hub")).toObject().value(QStringLiteral("logins")).toArray()) {
         const QJsonObject entry = login.toObject();
         if (entry.value(QStringLiteral("userId")).toString() == QLatin1String("u-1|refused"))
             refused += entry.value(QStringLiteral("code")).toInt() == LOGIN_ERR_REJECTED;
@@ -332,8 +374,8 @@ void TestRtmService::noNotificationAfterRelease()
         auto *listener = new Listener;
         std::unique_ptr<IRtmService> service(createRtmService());
         QCOMPARE(service->initialize(appId, listener), 0);
-        const ChatAuth auth = ChatTestSupport::credentials(m_annToken, QStringLiteral("acme"), QStringLiteral("41"),
-                                                           QStringLiteral("u-1|release"));
+        const ChatAuth auth = ChatTestSupport::credentials(
+            m_annToken, QStringLiteral("acme"), QStringLiteral("41"), QStringLiteral("u-1|release"));
         service->login(auth.rtmToken, auth.userId);
         IChannel *channel = service->createChannel(auth.channelId, listener);
         channel->join();

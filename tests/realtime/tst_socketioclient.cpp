@@ -27,7 +27,8 @@ namespace {
 const QUrl realtimeUrl("https://realtime.orvane.tv:443/socket.io");
 
 // Records what the listeners and handlers report, from the network thread.
-struct Recorder {
+struct Recorder
+{
     QMutex mutex;
     QStringList log;
     std::atomic<int> opens{0};
@@ -93,8 +94,12 @@ QString signIn()
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     loop.exec();
-    const QString token = QJsonDocument::fromJson(reply->readAll()).object()
-        .value("response").toObject().value("auth_token").toString();
+    const QString token = QJsonDocument::fromJson(reply->readAll())
+                              .object()
+                              .value("response")
+                              .toObject()
+                              .value("auth_token")
+                              .toString();
     delete reply;
     return token;
 }
@@ -142,7 +147,7 @@ void TestSocketIoClient::cleanup()
 
 void TestSocketIoClient::connectsWithTheQuery()
 {
-    Recorder recorder;  // outlives the client
+    Recorder recorder; // outlives the client
     Client client;
     recorder.attach(client);
     client.setDebugPrint(qEnvironmentVariableIsSet("ORVANE_SIO_DEBUG"));
@@ -170,7 +175,7 @@ void TestSocketIoClient::connectsWithTheQuery()
 
 void TestSocketIoClient::eventsRunOnTheNetworkThread()
 {
-    Recorder recorder;  // outlives the client
+    Recorder recorder; // outlives the client
     Client client;
     recorder.attach(client);
     std::atomic<bool> onNetworkThread{true};
@@ -188,7 +193,12 @@ void TestSocketIoClient::eventsRunOnTheNetworkThread()
     const QJsonArray payloads = {QJsonObject{{"n", 1}}, QJsonArray{1, 2}, "text", 7, QJsonValue()};
     for (const QJsonValue &payload : payloads)
         m_inspector->post("/realtime/emit", {{"event", "custom:event"}, {"payload", payload}});
-    QTRY_COMPARE_WITH_TIMEOUT([&] { QMutexLocker lock(&mutex); return received.size(); }(), payloads.size(), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        [&] {
+            QMutexLocker lock(&mutex);
+            return received.size();
+        }(),
+        payloads.size(), 15000);
     QVERIFY(onNetworkThread);
     QMutexLocker lock(&mutex);
     for (int i = 0; i < payloads.size(); ++i)
@@ -208,9 +218,12 @@ void TestSocketIoClient::refusedConnectionReachesTheFailListener_data()
 {
     QTest::addColumn<QString>("token");
     QTest::addColumn<QString>("cid");
-    QTest::newRow("wrong token") << "not-a-token" << "acme";
-    QTest::newRow("empty token") << "" << "acme";
-    QTest::newRow("company the token may not see") << "%TOKEN%" << "nobody";
+    QTest::newRow("wrong token") << "not-a-token"
+                                 << "acme";
+    QTest::newRow("empty token") << ""
+                                 << "acme";
+    QTest::newRow("company the token may not see") << "%TOKEN%"
+                                                   << "nobody";
 }
 
 void TestSocketIoClient::refusedConnectionReachesTheFailListener()
@@ -218,7 +231,7 @@ void TestSocketIoClient::refusedConnectionReachesTheFailListener()
     QFETCH(QString, token);
     QFETCH(QString, cid);
     token.replace("%TOKEN%", m_token);
-    Recorder recorder;  // outlives the client
+    Recorder recorder; // outlives the client
     Client client;
     recorder.attach(client);
     client.connect(realtimeUrl, {{"auth_token", token}, {"cid", cid}});
@@ -252,7 +265,7 @@ void TestSocketIoClient::unreachableServerIsRetried()
 
 void TestSocketIoClient::droppedConnectionReconnects()
 {
-    Recorder recorder;  // outlives the client
+    Recorder recorder; // outlives the client
     Client client;
     recorder.attach(client);
     client.connect(realtimeUrl, query());
@@ -268,7 +281,7 @@ void TestSocketIoClient::droppedConnectionReconnects()
 
 void TestSocketIoClient::serverRestartReconnects()
 {
-    Recorder recorder;  // outlives the client
+    Recorder recorder; // outlives the client
     Client client;
     recorder.attach(client);
     QMutex mutex;
@@ -288,15 +301,24 @@ void TestSocketIoClient::serverRestartReconnects()
 
     m_inspector->post("/realtime/start", {});
     QTRY_COMPARE_WITH_TIMEOUT(recorder.opens.load(), 2, 20000);
-    const int before = [&] { QMutexLocker lock(&mutex); return previews; }();
-    QTRY_VERIFY_WITH_TIMEOUT([&] { QMutexLocker lock(&mutex); return previews; }() > before, 15000);
+    const int before = [&] {
+        QMutexLocker lock(&mutex);
+        return previews;
+    }();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            QMutexLocker lock(&mutex);
+            return previews;
+        }() > before,
+        15000);
     client.close();
 }
 
 void TestSocketIoClient::connectCloseCycles()
 {
     const int cycles = qEnvironmentVariableIntValue("ORVANE_SIO_CYCLES") > 0
-        ? qEnvironmentVariableIntValue("ORVANE_SIO_CYCLES") : 1000;
+        ? qEnvironmentVariableIntValue("ORVANE_SIO_CYCLES")
+        : 1000;
     // One round first, so the toolkit's own lazily started helpers are counted.
     {
         Recorder recorder;

@@ -18,7 +18,7 @@
 #include <memory>
 
 using Api = QtOVCoreAPIFramework;
-using Query = QList<QPair<QString, QString> >;
+using Query = QList<QPair<QString, QString>>;
 using Call = std::function<void(Api &)>;
 Q_DECLARE_METATYPE(Call)
 
@@ -80,8 +80,9 @@ private slots:
 
 private:
     QString signIn(const QString &email, const QString &password);
-    QVector<Archive> archivesPage(const QString &workspace, int count, int offset, const QVector<QString> &sids,
-                                  const QVector<QDate> &dates, const QVector<QString> &cameraIds, QVariantMap *paging);
+    QVector<Archive> archivesPage(const QString &workspace, int count, int offset,
+                                  const QVector<QString> &sids, const QVector<QDate> &dates,
+                                  const QVector<QString> &cameraIds, QVariantMap *paging);
 
     OVTVProduction m_environment;
     std::unique_ptr<Api> m_client;
@@ -94,7 +95,8 @@ void TestSandboxOperations::initTestCase()
     m_inspector = std::make_unique<SandboxInspector>();
     QVERIFY2(m_inspector->isValid(), qPrintable(m_inspector->errorText()));
     m_client = std::make_unique<Api>([](QString text) { return text; }, &m_environment);
-    QVERIFY2(DeploymentOverride::instance().isActive(), qPrintable(DeploymentOverride::instance().errorText()));
+    QVERIFY2(DeploymentOverride::instance().isActive(),
+             qPrintable(DeploymentOverride::instance().errorText()));
     m_token = signIn(ann, annPassword);
     QVERIFY(!m_token.isEmpty());
 }
@@ -138,20 +140,30 @@ void TestSandboxOperations::signInFailures_data()
     QTest::addColumn<QByteArray>("signal");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("wrong password") << Call([](Api &a) { a.login(ann, "not-the-password"); })
-        << QByteArray(SIGNAL(loginFinished(QJsonObject,QString))) << QStringList{"{}", "Wrong email or password"};
+                                    << QByteArray(SIGNAL(loginFinished(QJsonObject, QString)))
+                                    << QStringList{"{}", "Wrong email or password"};
     QTest::newRow("unknown account") << Call([](Api &a) { a.login("nobody@orvane.test", "x"); })
-        << QByteArray(SIGNAL(loginFinished(QJsonObject,QString))) << QStringList{"{}", "Wrong email or password"};
-    QTest::newRow("code for unknown account") << Call([](Api &a) { a.getCode("nobody@orvane.test", "", "otv"); })
-        << QByteArray(SIGNAL(codeRequestFinished(QJsonObject,QString))) << QStringList{"{}", "No account for nobody@orvane.test"};
-    QTest::newRow("wrong e-mail code") << Call([](Api &a) { a.codeLogin(ann, "000000x"); })
-        << QByteArray(SIGNAL(codeLoginFinished(QJsonObject,QString))) << QStringList{"{}", "Wrong credentials: invalid or expired login code"};
+                                     << QByteArray(SIGNAL(loginFinished(QJsonObject, QString)))
+                                     << QStringList{"{}", "Wrong email or password"};
+    QTest::newRow("code for unknown account")
+        << Call([](Api &a) { a.getCode("nobody@orvane.test", "", "otv"); })
+        << QByteArray(SIGNAL(codeRequestFinished(QJsonObject, QString)))
+        << QStringList{"{}", "No account for nobody@orvane.test"};
+    QTest::newRow("wrong e-mail code")
+        << Call([](Api &a) { a.codeLogin(ann, "000000x"); })
+        << QByteArray(SIGNAL(codeLoginFinished(QJsonObject, QString)))
+        << QStringList{"{}", "Wrong credentials: invalid or expired login code"};
     QTest::newRow("wrong phone code") << Call([](Api &a) { a.codeLoginWithPhone("+15550100", "99999"); })
-        << QByteArray(SIGNAL(codeLoginFinished(QJsonObject,QString))) << QStringList{"{}", "Invalid or expired login code"};
+                                      << QByteArray(SIGNAL(codeLoginFinished(QJsonObject, QString)))
+                                      << QStringList{"{}", "Invalid or expired login code"};
     QTest::newRow("unknown OAuth code") << Call([](Api &a) { a.oauthLogin("google", "made-up", "otv"); })
-        << QByteArray(SIGNAL(oauthLoginFinished(QJsonObject,QString))) << QStringList{"{}", "Invalid authorization code"};
-    QTest::newRow("token check of a wrong token") << Call([](Api &a) { a.checkAuthToken("wrong"); })
-        << QByteArray(SIGNAL(authTokenCheckFinished(User,QString))) << QStringList{"user(|||-)", badToken};
-    QTest::newRow("reset without e-mail") << Call([](Api &a) { a.resetPassword("", "https://x.example/"); })
+                                        << QByteArray(SIGNAL(oauthLoginFinished(QJsonObject, QString)))
+                                        << QStringList{"{}", "Invalid authorization code"};
+    QTest::newRow("token check of a wrong token")
+        << Call([](Api &a) { a.checkAuthToken("wrong"); })
+        << QByteArray(SIGNAL(authTokenCheckFinished(User, QString))) << QStringList{"user(|||-)", badToken};
+    QTest::newRow("reset without e-mail")
+        << Call([](Api &a) { a.resetPassword("", "https://x.example/"); })
         << QByteArray(SIGNAL(gotResetPasswordResponse(QString))) << QStringList{"\"email\" is required"};
 }
 
@@ -209,7 +221,8 @@ void TestSandboxOperations::phoneCodeSignIn()
     QCOMPARE(requests.at(0).method, QString("POST"));
     QCOMPARE(requests.at(0).path, QString("/api/v1.1/auth/send-sms-code"));
     QCOMPARE(requests.at(0).contentType, QString("application/json"));
-    QCOMPARE(QJsonDocument::fromJson(requests.at(0).body.toUtf8()).object(), (QJsonObject{{"phone", "+15550100"}}));
+    QCOMPARE(QJsonDocument::fromJson(requests.at(0).body.toUtf8()).object(),
+             (QJsonObject{{"phone", "+15550100"}}));
     QCOMPARE(QJsonDocument::fromJson(requests.at(1).body.toUtf8()).object(),
              (QJsonObject{{"phone", "+15550100"}, {"code", code}}));
 }
@@ -219,7 +232,7 @@ void TestSandboxOperations::oauthSignIn()
     const QString code = m_inspector->oauthCode("chloe@orvane.test", "apple");
     QVERIFY(!code.isEmpty());
     QSignalSpy spy(m_client.get(), &Api::oauthLoginFinished);
-    m_client->oauthLogin("google", code, "otv");  // issued for another provider
+    m_client->oauthLogin("google", code, "otv"); // issued for another provider
     QCOMPARE(emitted(spy), (QStringList{"{}", "Invalid authorization code"}));
     m_client->oauthLogin("apple", code, "");
     QVERIFY(spy.wait(15000));
@@ -275,56 +288,84 @@ void TestSandboxOperations::operations_data()
     QTest::addColumn<QByteArray>("signal");
     QTest::addColumn<QString>("host");
     QTest::addColumn<QString>("path");
-    QTest::addColumn<Query>("query");  // after the token
+    QTest::addColumn<Query>("query"); // after the token
     QTest::addColumn<QStringList>("expected");
 
-    QTest::newRow("getMyCompanies") << Call([](Api &a) { a.getMyCompanies(false); })
-        << QByteArray(SIGNAL(myCompaniesGotten(QVector<Company>,QString))) << identityHost << "/api/v1.1/me/companies"
-        << Query{{"detailed", "false"}}
-        << QStringList{QString::fromUtf8("[company(101|acme Field Ops|acme|img-acme),company(102|Beacon Broadcast|beacon|img-beacon),"
-                                         "company(103|Zephyr Media|zephyr|),company(104|\xc3\x89" "dition Nord|edition-nord|img-nord)]"), ""};
+    QTest::newRow("getMyCompanies")
+        << Call([](Api &a) { a.getMyCompanies(false); })
+        << QByteArray(SIGNAL(myCompaniesGotten(QVector<Company>, QString))) << identityHost
+        << "/api/v1.1/me/companies" << Query{{"detailed", "false"}}
+        << QStringList{QString::fromUtf8("[company(101|acme Field Ops|acme|img-acme),company(102|Beacon "
+                                         "Broadcast|beacon|img-beacon),"
+                                         "company(103|Zephyr Media|zephyr|),company(104|\xc3\x89"
+                                         "dition Nord|edition-nord|img-nord)]"),
+                       ""};
     QTest::newRow("getCompanyDetails") << Call([](Api &a) { a.getCompanyDetails("102"); })
-        << QByteArray(SIGNAL(myCompanyDetailsGotten(Company,QString))) << identityHost << "/api/v1.1/me/companies/102"
-        << Query{} << QStringList{"company(102|Beacon Broadcast|beacon|img-beacon)", ""};
+                                       << QByteArray(SIGNAL(myCompanyDetailsGotten(Company, QString)))
+                                       << identityHost << "/api/v1.1/me/companies/102" << Query{}
+                                       << QStringList{"company(102|Beacon Broadcast|beacon|img-beacon)", ""};
     QTest::newRow("getCompanyUsers") << Call([](Api &a) { a.getCompanyUsers("102"); })
-        << QByteArray(SIGNAL(myCompanyUsersGotten(QVector<User>,QString))) << identityHost << "/api/v1.1/me/companies/102/users"
-        << Query{} << QStringList{QString::fromUtf8("[user(ann@orvane.test|Ann|Lindqvist|-),user(chloe@orvane.test|Chlo\xc3\xa9|Martin|admin)]"), ""};
-    QTest::newRow("getCompanyShares") << Call([](Api &a) { a.getCompanyShares("otv"); })
-        << QByteArray(SIGNAL(companySharesGotten(QMap<QString,QVector<CompanyShare> >,QString))) << identityHost
-        << "/api/v1.1/me/companyShares" << Query{{"service_slug", "otv"}}
-        << QStringList{"{acme=[share(41|acme),share(42|acme)],beacon=[share(43|beacon)],edition-nord=[share(45|edition-nord)],zephyr=[share(44|zephyr)]}", ""};
-    QTest::newRow("getGlobalShareSettings with watermarks") << Call([](Api &a) { a.getGlobalShareSettings("101", "otv"); })
-        << QByteArray(SIGNAL(gotGlobalShareSettings(QJsonObject,QString))) << identityHost
+                                     << QByteArray(SIGNAL(myCompanyUsersGotten(QVector<User>, QString)))
+                                     << identityHost << "/api/v1.1/me/companies/102/users" << Query{}
+                                     << QStringList{QString::fromUtf8(
+                                                        "[user(ann@orvane.test|Ann|Lindqvist|-),user(chloe@"
+                                                        "orvane.test|Chlo\xc3\xa9|Martin|admin)]"),
+                                                    ""};
+    QTest::newRow("getCompanyShares")
+        << Call([](Api &a) { a.getCompanyShares("otv"); })
+        << QByteArray(SIGNAL(companySharesGotten(QMap<QString, QVector<CompanyShare>>, QString)))
+        << identityHost << "/api/v1.1/me/companyShares" << Query{{"service_slug", "otv"}}
+        << QStringList{"{acme=[share(41|acme),share(42|acme)],beacon=[share(43|beacon)],edition-nord=[share("
+                       "45|edition-nord)],zephyr=[share(44|zephyr)]}",
+                       ""};
+    QTest::newRow("getGlobalShareSettings with watermarks")
+        << Call([](Api &a) { a.getGlobalShareSettings("101", "otv"); })
+        << QByteArray(SIGNAL(gotGlobalShareSettings(QJsonObject, QString))) << identityHost
         << "/api/v1.1/me/companies/101/shares/global_options" << Query{{"service_slug", "otv"}}
-        << QStringList{R"({"allowDownloads":false,"watermarks":{"enabled":true,"text":"ACME FIELD OPS"}})", ""};
-    QTest::newRow("getGlobalShareSettings without watermarks") << Call([](Api &a) { a.getGlobalShareSettings("103", ""); })
-        << QByteArray(SIGNAL(gotGlobalShareSettings(QJsonObject,QString))) << identityHost
-        << "/api/v1.1/me/companies/103/shares/global_options" << Query{} << QStringList{R"({"allowDownloads":true})", ""};
-    QTest::newRow("getSharedWorkspaces") << Call([](Api &a) { a.getSharedWorkspaces("acme", "otv"); })
-        << QByteArray(SIGNAL(gotSharedWorkspaces(QVector<SharedWorkspace>,QString))) << coreHost
+        << QStringList{R"({"allowDownloads":false,"watermarks":{"enabled":true,"text":"ACME FIELD OPS"}})",
+                       ""};
+    QTest::newRow("getGlobalShareSettings without watermarks")
+        << Call([](Api &a) { a.getGlobalShareSettings("103", ""); })
+        << QByteArray(SIGNAL(gotGlobalShareSettings(QJsonObject, QString))) << identityHost
+        << "/api/v1.1/me/companies/103/shares/global_options" << Query{}
+        << QStringList{R"({"allowDownloads":true})", ""};
+    QTest::newRow("getSharedWorkspaces")
+        << Call([](Api &a) { a.getSharedWorkspaces("acme", "otv"); })
+        << QByteArray(SIGNAL(gotSharedWorkspaces(QVector<SharedWorkspace>, QString))) << coreHost
         << "/api/v1.0/acme/shared/workspaces" << Query{{"service_slug", "otv"}}
-        << QStringList{"[workspace(41|North Site|cameras=4|streams=3|records=44),workspace(42|Harbour Crane|cameras=2|streams=2|records=22)]", ""};
+        << QStringList{"[workspace(41|North Site|cameras=4|streams=3|records=44),workspace(42|Harbour "
+                       "Crane|cameras=2|streams=2|records=22)]",
+                       ""};
     QTest::newRow("getSharedStreams") << Call([](Api &a) { a.getSharedStreams("beacon"); })
-        << QByteArray(SIGNAL(gotSharedStreams(QVector<SharedStream>,QString))) << coreHost
-        << "/api/v1.0/beacon/shared/streams" << Query{} << QStringList{"[stream(str-6|sources=2),stream(str-7|sources=2)]", ""};
-    QTest::newRow("getSharedArchives") << Call([](Api &a) { a.getSharedArchives("acme", "41", 5, 40, {}, {}, {}); })
-        << QByteArray(SIGNAL(gotSharedArchives(QVector<Archive>,QVariantMap,QString))) << coreHost
+                                      << QByteArray(SIGNAL(gotSharedStreams(QVector<SharedStream>, QString)))
+                                      << coreHost << "/api/v1.0/beacon/shared/streams" << Query{}
+                                      << QStringList{"[stream(str-6|sources=2),stream(str-7|sources=2)]", ""};
+    QTest::newRow("getSharedArchives")
+        << Call([](Api &a) { a.getSharedArchives("acme", "41", 5, 40, {}, {}, {}); })
+        << QByteArray(SIGNAL(gotSharedArchives(QVector<Archive>, QVariantMap, QString))) << coreHost
         << "/api/v1.0/acme/shared/workspaces/41/records" << Query{{"count", "5"}, {"offset", "40"}}
         << QStringList{"*", R"({"count":5,"offset":40,"total":44})", ""};
-    QTest::newRow("getArchives, more pages") << Call([](Api &a) { a.getArchives("acme", 20, 20); })
-        << QByteArray(SIGNAL(gotArchiveResponse(QVector<Archive>,QString,bool,int))) << coreHost
-        << "/api/v1.0/acme/archive" << Query{{"count", "20"}, {"offset", "20"}} << QStringList{"*", "", "true", "40"};
-    QTest::newRow("getArchives, last page") << Call([](Api &a) { a.getArchives("acme", 20, 40); })
-        << QByteArray(SIGNAL(gotArchiveResponse(QVector<Archive>,QString,bool,int))) << coreHost
-        << "/api/v1.0/acme/archive" << Query{{"count", "20"}, {"offset", "40"}} << QStringList{"*", "", "false", "60"};
-    QTest::newRow("sendStreamView") << Call([](Api &a) { a.sendStreamView("acme", false, "str-1", 41, 1000); })
-        << QByteArray(SIGNAL(gotStreamViewResponse(QString))) << coreHost << "/api/v1.0/acme/views/str-1"
-        << Query{} << QStringList{""};
-    QTest::newRow("sendStreamView of an unknown recording") << Call([](Api &a) { a.sendStreamView("acme", true, "rec-999", 41, 1); })
+    QTest::newRow("getArchives, more pages")
+        << Call([](Api &a) { a.getArchives("acme", 20, 20); })
+        << QByteArray(SIGNAL(gotArchiveResponse(QVector<Archive>, QString, bool, int))) << coreHost
+        << "/api/v1.0/acme/archive" << Query{{"count", "20"}, {"offset", "20"}}
+        << QStringList{"*", "", "true", "40"};
+    QTest::newRow("getArchives, last page")
+        << Call([](Api &a) { a.getArchives("acme", 20, 40); })
+        << QByteArray(SIGNAL(gotArchiveResponse(QVector<Archive>, QString, bool, int))) << coreHost
+        << "/api/v1.0/acme/archive" << Query{{"count", "20"}, {"offset", "40"}}
+        << QStringList{"*", "", "false", "60"};
+    QTest::newRow("sendStreamView") << Call([](Api &a) {
+        a.sendStreamView("acme", false, "str-1", 41, 1000);
+    }) << QByteArray(SIGNAL(gotStreamViewResponse(QString)))
+                                    << coreHost << "/api/v1.0/acme/views/str-1" << Query{} << QStringList{""};
+    QTest::newRow("sendStreamView of an unknown recording")
+        << Call([](Api &a) { a.sendStreamView("acme", true, "rec-999", 41, 1); })
         << QByteArray(SIGNAL(gotStreamViewResponse(QString))) << coreHost << "/api/v1.0/acme/views/rec-999"
         << Query{} << QStringList{"No record \"rec-999\""};
-    QTest::newRow("a workspace that is not shared") << Call([](Api &a) { a.getSharedArchives("zephyr", "41", 5, 0, {}, {}, {}); })
-        << QByteArray(SIGNAL(gotSharedArchives(QVector<Archive>,QVariantMap,QString))) << coreHost
+    QTest::newRow("a workspace that is not shared")
+        << Call([](Api &a) { a.getSharedArchives("zephyr", "41", 5, 0, {}, {}, {}); })
+        << QByteArray(SIGNAL(gotSharedArchives(QVector<Archive>, QVariantMap, QString))) << coreHost
         << "/api/v1.0/zephyr/shared/workspaces/41/records" << Query{{"count", "5"}, {"offset", "0"}}
         << QStringList{"[]", "{}", "Workspace is not shared with you"};
 }
@@ -358,29 +399,42 @@ void TestSandboxOperations::wrongToken_data()
     QTest::addColumn<QStringList>("expected");
     const QString e = badToken;
     QTest::newRow("getMe") << Call([](Api &a) { a.getMe(); })
-        << QByteArray(SIGNAL(myUserInfoGotten(User,QString))) << QStringList{"user(|||-)", e};
+                           << QByteArray(SIGNAL(myUserInfoGotten(User, QString)))
+                           << QStringList{"user(|||-)", e};
     QTest::newRow("updateUserProfile") << Call([](Api &a) { a.updateUserProfile("A", "B"); })
-        << QByteArray(SIGNAL(updateUserFinished(QString))) << QStringList{e};
+                                       << QByteArray(SIGNAL(updateUserFinished(QString))) << QStringList{e};
     QTest::newRow("getMyCompanies") << Call([](Api &a) { a.getMyCompanies(true); })
-        << QByteArray(SIGNAL(myCompaniesGotten(QVector<Company>,QString))) << QStringList{"[]", e};
-    QTest::newRow("getCompanyDetails") << Call([](Api &a) { a.getCompanyDetails("101"); })
-        << QByteArray(SIGNAL(myCompanyDetailsGotten(Company,QString))) << QStringList{"company(|||)", e};
+                                    << QByteArray(SIGNAL(myCompaniesGotten(QVector<Company>, QString)))
+                                    << QStringList{"[]", e};
+    QTest::newRow("getCompanyDetails")
+        << Call([](Api &a) { a.getCompanyDetails("101"); })
+        << QByteArray(SIGNAL(myCompanyDetailsGotten(Company, QString))) << QStringList{"company(|||)", e};
     QTest::newRow("getCompanyUsers") << Call([](Api &a) { a.getCompanyUsers("101"); })
-        << QByteArray(SIGNAL(myCompanyUsersGotten(QVector<User>,QString))) << QStringList{"[]", e};
-    QTest::newRow("getCompanyShares") << Call([](Api &a) { a.getCompanyShares("otv"); })
-        << QByteArray(SIGNAL(companySharesGotten(QMap<QString,QVector<CompanyShare> >,QString))) << QStringList{"{}", e};
-    QTest::newRow("getGlobalShareSettings") << Call([](Api &a) { a.getGlobalShareSettings("101", "otv"); })
-        << QByteArray(SIGNAL(gotGlobalShareSettings(QJsonObject,QString))) << QStringList{"{}", e};
-    QTest::newRow("getSharedWorkspaces") << Call([](Api &a) { a.getSharedWorkspaces("acme", "otv"); })
-        << QByteArray(SIGNAL(gotSharedWorkspaces(QVector<SharedWorkspace>,QString))) << QStringList{"[]", e};
-    QTest::newRow("getSharedStreams") << Call([](Api &a) { a.getSharedStreams("acme"); })
-        << QByteArray(SIGNAL(gotSharedStreams(QVector<SharedStream>,QString))) << QStringList{"[]", e};
-    QTest::newRow("getSharedArchives") << Call([](Api &a) { a.getSharedArchives("acme", "41", 10, 0, {}, {}, {}); })
-        << QByteArray(SIGNAL(gotSharedArchives(QVector<Archive>,QVariantMap,QString))) << QStringList{"[]", "{}", e};
-    QTest::newRow("getArchives") << Call([](Api &a) { a.getArchives("acme", 10, 0); })
-        << QByteArray(SIGNAL(gotArchiveResponse(QVector<Archive>,QString,bool,int))) << QStringList{"[]", e, "false", "0"};
+                                     << QByteArray(SIGNAL(myCompanyUsersGotten(QVector<User>, QString)))
+                                     << QStringList{"[]", e};
+    QTest::newRow("getCompanyShares")
+        << Call([](Api &a) { a.getCompanyShares("otv"); })
+        << QByteArray(SIGNAL(companySharesGotten(QMap<QString, QVector<CompanyShare>>, QString)))
+        << QStringList{"{}", e};
+    QTest::newRow("getGlobalShareSettings")
+        << Call([](Api &a) { a.getGlobalShareSettings("101", "otv"); })
+        << QByteArray(SIGNAL(gotGlobalShareSettings(QJsonObject, QString))) << QStringList{"{}", e};
+    QTest::newRow("getSharedWorkspaces")
+        << Call([](Api &a) { a.getSharedWorkspaces("acme", "otv"); })
+        << QByteArray(SIGNAL(gotSharedWorkspaces(QVector<SharedWorkspace>, QString))) << QStringList{"[]", e};
+    QTest::newRow("getSharedStreams")
+        << Call([](Api &a) { a.getSharedStreams("acme"); })
+        << QByteArray(SIGNAL(gotSharedStreams(QVector<SharedStream>, QString))) << QStringList{"[]", e};
+    QTest::newRow("getSharedArchives")
+        << Call([](Api &a) { a.getSharedArchives("acme", "41", 10, 0, {}, {}, {}); })
+        << QByteArray(SIGNAL(gotSharedArchives(QVector<Archive>, QVariantMap, QString)))
+        << QStringList{"[]", "{}", e};
+    QTest::newRow("getArchives") << Call([](Api &a) {
+        a.getArchives("acme", 10, 0);
+    }) << QByteArray(SIGNAL(gotArchiveResponse(QVector<Archive>, QString, bool, int)))
+                                 << QStringList{"[]", e, "false", "0"};
     QTest::newRow("sendStreamView") << Call([](Api &a) { a.sendStreamView("acme", false, "str-1", 41, 1); })
-        << QByteArray(SIGNAL(gotStreamViewResponse(QString))) << QStringList{e};
+                                    << QByteArray(SIGNAL(gotStreamViewResponse(QString))) << QStringList{e};
 }
 
 void TestSandboxOperations::wrongToken()
@@ -398,7 +452,8 @@ void TestSandboxOperations::wrongToken()
 }
 
 QVector<Archive> TestSandboxOperations::archivesPage(const QString &workspace, int count, int offset,
-                                                     const QVector<QString> &sids, const QVector<QDate> &dates,
+                                                     const QVector<QString> &sids,
+                                                     const QVector<QDate> &dates,
                                                      const QVector<QString> &cameraIds, QVariantMap *paging)
 {
     QSignalSpy spy(m_client.get(), &Api::gotSharedArchives);
@@ -409,7 +464,7 @@ QVector<Archive> TestSandboxOperations::archivesPage(const QString &workspace, i
         *paging = spy.first().at(1).toMap();
     if (!spy.first().at(2).toString().isEmpty())
         qWarning("%s", qPrintable(spy.first().at(2).toString()));
-    return spy.first().at(0).value<QVector<Archive> >();
+    return spy.first().at(0).value<QVector<Archive>>();
 }
 
 void TestSandboxOperations::recordingPages()
@@ -442,21 +497,24 @@ void TestSandboxOperations::recordingPages()
 
 void TestSandboxOperations::recordingFilters_data()
 {
-    QTest::addColumn<QVector<QString> >("sids");
-    QTest::addColumn<QVector<QDate> >("dates");
-    QTest::addColumn<QVector<QString> >("cameraIds");
+    QTest::addColumn<QVector<QString>>("sids");
+    QTest::addColumn<QVector<QDate>>("dates");
+    QTest::addColumn<QVector<QString>>("cameraIds");
     QTest::addColumn<QStringList>("expectedCameras");
     QTest::addColumn<QDate>("from");
     QTest::addColumn<QDate>("to");
     QTest::newRow("one camera") << QVector<QString>{} << QVector<QDate>{} << QVector<QString>{"cam-2"}
                                 << QStringList{"cam-2"} << QDate() << QDate();
-    QTest::newRow("two cameras and two days") << QVector<QString>{} << QVector<QDate>{QDate(2026, 12, 1), QDate(2026, 12, 2)}
-                                              << QVector<QString>{"cam-1", "cam-3"} << QStringList{"cam-1", "cam-3"}
-                                              << QDate(2026, 12, 1) << QDate(2026, 12, 2);
+    QTest::newRow("two cameras and two days")
+        << QVector<QString>{} << QVector<QDate>{QDate(2026, 12, 1), QDate(2026, 12, 2)}
+        << QVector<QString>{"cam-1", "cam-3"} << QStringList{"cam-1", "cam-3"} << QDate(2026, 12, 1)
+        << QDate(2026, 12, 2);
     QTest::newRow("one day") << QVector<QString>{} << QVector<QDate>{QDate(2026, 12, 3)} << QVector<QString>{}
-                             << QStringList{"cam-1", "cam-2", "cam-3"} << QDate(2026, 12, 3) << QDate(2026, 12, 3);
-    QTest::newRow("encoder ids win over cameras") << QVector<QString>{"enc-3"} << QVector<QDate>{} << QVector<QString>{"cam-1"}
-                                                  << QStringList{"cam-3"} << QDate() << QDate();
+                             << QStringList{"cam-1", "cam-2", "cam-3"} << QDate(2026, 12, 3)
+                             << QDate(2026, 12, 3);
+    QTest::newRow("encoder ids win over cameras")
+        << QVector<QString>{"enc-3"} << QVector<QDate>{} << QVector<QString>{"cam-1"} << QStringList{"cam-3"}
+        << QDate() << QDate();
 }
 
 void TestSandboxOperations::recordingFilters()
@@ -511,18 +569,25 @@ void TestSandboxOperations::injectedFaults_data()
     QTest::addColumn<QString>("error");
     const QString path = "/api/v1.1/me/companies";
     QTest::newRow("HTML page") << QJsonObject{{"path", path}, {"kind", "html"}} << "Invalid status: ";
-    QTest::newRow("given envelope") << QJsonObject{{"path", path}, {"kind", "envelope"},
-        {"envelope", QJsonObject{{"meta", QJsonObject{{"status", "error"}, {"error", QJsonObject{{"cause", QJsonArray()}, {"message", "Generic"}}}}}}}}
+    QTest::newRow("given envelope")
+        << QJsonObject{{"path", path},
+                       {"kind", "envelope"},
+                       {"envelope",
+                        QJsonObject{
+                            {"meta",
+                             QJsonObject{
+                                 {"status", "error"},
+                                 {"error", QJsonObject{{"cause", QJsonArray()}, {"message", "Generic"}}}}}}}}
         << "Unknown error message";
     QTest::newRow("HTTP 503") << QJsonObject{{"path", path}, {"kind", "status"}, {"status", 503}}
-        << "server replied: Service Unavailable";
+                              << "server replied: Service Unavailable";
     QTest::newRow("HTTP 401") << QJsonObject{{"path", path}, {"kind", "status"}, {"status", 401}}
-        << "Host requires authentication";
+                              << "Host requires authentication";
     QTest::newRow("stalled reply") << QJsonObject{{"path", path}, {"kind", "delay"}, {"delayMs", 3000}}
-        << Api::networkFailureText();
+                                   << Api::networkFailureText();
     // The toolkit sends an idempotent request once more when its connection drops.
-    QTest::newRow("connection dropped") << QJsonObject{{"path", path}, {"kind", "drop"}, {"times", 5}}
-                                        << Api::networkFailureText();
+    QTest::newRow("connection dropped")
+        << QJsonObject{{"path", path}, {"kind", "drop"}, {"times", 5}} << Api::networkFailureText();
 }
 
 void TestSandboxOperations::injectedFaults()
@@ -573,7 +638,8 @@ void TestSandboxOperations::tlsIsVerified()
     systemOnly.setCaCertificates(QSslConfiguration::systemCaCertificates());
     QCOMPARE(attempt(systemOnly, QString()), QNetworkReply::SslHandshakeFailedError);
     // ...and so is a name the certificate does not carry.
-    QCOMPARE(attempt(QSslConfiguration::defaultConfiguration(), "evil.example"), QNetworkReply::SslHandshakeFailedError);
+    QCOMPARE(attempt(QSslConfiguration::defaultConfiguration(), "evil.example"),
+             QNetworkReply::SslHandshakeFailedError);
     // Trusted through the deployment's CA, checked against the designed name.
     QCOMPARE(attempt(QSslConfiguration::defaultConfiguration(), QString()), QNetworkReply::NoError);
 }

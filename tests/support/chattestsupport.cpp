@@ -29,9 +29,12 @@ QString signIn(const QString &email, const QString &password)
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QTimer::singleShot(15000, &loop, &QEventLoop::quit);
     loop.exec();
-    const ServiceEnvelope envelope = ServiceEnvelope::parse(reply->isFinished() ? reply->readAll() : QByteArray());
+    const ServiceEnvelope envelope
+        = ServiceEnvelope::parse(reply->isFinished() ? reply->readAll() : QByteArray());
     delete reply;
-    return envelope.isSuccess() ? envelope.response().toObject().value(QStringLiteral("auth_token")).toString() : QString();
+    return envelope.isSuccess()
+        ? envelope.response().toObject().value(QStringLiteral("auth_token")).toString()
+        : QString();
 }
 
 ChatAuth credentials(const QString &authToken, const QString &company, const QString &workspaceId,

@@ -12,8 +12,7 @@ class LoopbackEnvironment final : public ServerEnvironment
 public:
     explicit LoopbackEnvironment(const QUrl &serverBase)
         : m_base(serverBase)
-    {
-    }
+    { }
 
     QUrl idEndpoint() override { return m_base.resolved(QUrl(QStringLiteral("/api/v1.1/"))); }
     QUrl restEndpoint() override { return m_base.resolved(QUrl(QStringLiteral("/api/v1.0/"))); }

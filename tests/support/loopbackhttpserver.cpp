@@ -101,7 +101,7 @@ void LoopbackHttpServer::onReadyRead(QTcpSocket *socket)
             contentLength = value.toInt();
     }
     if (buffer.size() < headerEnd + 4 + contentLength)
-        return;  // the body is still on its way
+        return; // the body is still on its way
 
     request.method = requestLine.at(0);
     request.target = requestLine.at(1);

@@ -22,21 +22,23 @@ class LoopbackHttpServer : public QObject
     Q_OBJECT
 
 public:
-    struct Request {
+    struct Request
+    {
         QByteArray method;
-        QString path;                              // decoded
-        QByteArray target;                         // as sent, path and query
-        QList<QPair<QString, QString> > query;     // decoded, in order
-        QMap<QByteArray, QByteArray> headers;      // lower-case names
+        QString path; // decoded
+        QByteArray target; // as sent, path and query
+        QList<QPair<QString, QString>> query; // decoded, in order
+        QMap<QByteArray, QByteArray> headers; // lower-case names
         QByteArray body;
     };
 
-    struct Reply {
+    struct Reply
+    {
         int status = 200;
         QByteArray reason = "OK";
         QByteArray body;
         QByteArray contentType = "application/json";
-        bool neverAnswer = false;  // keep the connection open and say nothing
+        bool neverAnswer = false; // keep the connection open and say nothing
     };
 
     explicit LoopbackHttpServer(QObject *parent = nullptr);

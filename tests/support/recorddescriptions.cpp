@@ -16,7 +16,8 @@ QString describe(const User &user)
 
 QString describe(const Company &company)
 {
-    return QStringLiteral("company(%1|%2|%3|%4)").arg(company.id, company.name, company.slug, company.imageId);
+    return QStringLiteral("company(%1|%2|%3|%4)")
+        .arg(company.id, company.name, company.slug, company.imageId);
 }
 
 QString describe(const SharedWorkspace &workspace)
@@ -43,7 +44,7 @@ QString describe(const CompanyShare &share)
     return QStringLiteral("share(%1|%2)").arg(share.id, share.companySlug);
 }
 
-template <typename Record>
+template<typename Record>
 QString describeList(const QVector<Record> &records)
 {
     QStringList parts;
@@ -61,18 +62,18 @@ QString describeValue(const QVariant &value)
         return describe(value.value<User>());
     if (type == qMetaTypeId<Company>())
         return describe(value.value<Company>());
-    if (type == qMetaTypeId<QVector<User> >())
-        return describeList(value.value<QVector<User> >());
-    if (type == qMetaTypeId<QVector<Company> >())
-        return describeList(value.value<QVector<Company> >());
-    if (type == qMetaTypeId<QVector<SharedWorkspace> >())
-        return describeList(value.value<QVector<SharedWorkspace> >());
-    if (type == qMetaTypeId<QVector<SharedStream> >())
-        return describeList(value.value<QVector<SharedStream> >());
-    if (type == qMetaTypeId<QVector<Archive> >())
-        return describeList(value.value<QVector<Archive> >());
-    if (type == qMetaTypeId<QMap<QString, QVector<CompanyShare> > >()) {
-        const auto shares = value.value<QMap<QString, QVector<CompanyShare> > >();
+    if (type == qMetaTypeId<QVector<User>>())
+        return describeList(value.value<QVector<User>>());
+    if (type == qMetaTypeId<QVector<Company>>())
+        return describeList(value.value<QVector<Company>>());
+    if (type == qMetaTypeId<QVector<SharedWorkspace>>())
+        return describeList(value.value<QVector<SharedWorkspace>>());
+    if (type == qMetaTypeId<QVector<SharedStream>>())
+        return describeList(value.value<QVector<SharedStream>>());
+    if (type == qMetaTypeId<QVector<Archive>>())
+        return describeList(value.value<QVector<Archive>>());
+    if (type == qMetaTypeId<QMap<QString, QVector<CompanyShare>>>()) {
+        const auto shares = value.value<QMap<QString, QVector<CompanyShare>>>();
         QStringList parts;
         for (auto it = shares.begin(); it != shares.end(); ++it)
             parts << it.key() + QLatin1Char('=') + describeList(it.value());
@@ -81,8 +82,8 @@ QString describeValue(const QVariant &value)
     if (type == QMetaType::QJsonObject)
         return QString::fromUtf8(QJsonDocument(value.toJsonObject()).toJson(QJsonDocument::Compact));
     if (type == QMetaType::QVariantMap)
-        return QString::fromUtf8(QJsonDocument(QJsonObject::fromVariantMap(value.toMap()))
-                                     .toJson(QJsonDocument::Compact));
+        return QString::fromUtf8(
+            QJsonDocument(QJsonObject::fromVariantMap(value.toMap())).toJson(QJsonDocument::Compact));
     if (type == QMetaType::Bool)
         return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
     return value.toString();

@@ -85,20 +85,26 @@ QList<SandboxInspector::Request> SandboxInspector::requests(const QString &pathP
 QString SandboxInspector::emailCode(const QString &email)
 {
     return get(QStringLiteral("/codes?email=") + QString::fromUtf8(QUrl::toPercentEncoding(email)))
-        .toObject().value(QStringLiteral("code")).toString();
+        .toObject()
+        .value(QStringLiteral("code"))
+        .toString();
 }
 
 QString SandboxInspector::phoneCode(const QString &phone)
 {
     return get(QStringLiteral("/codes?phone=") + QString::fromUtf8(QUrl::toPercentEncoding(phone)))
-        .toObject().value(QStringLiteral("code")).toString();
+        .toObject()
+        .value(QStringLiteral("code"))
+        .toString();
 }
 
 QString SandboxInspector::oauthCode(const QString &email, const QString &provider)
 {
     return post(QStringLiteral("/oauth-codes"),
                 QJsonObject{{QStringLiteral("email"), email}, {QStringLiteral("provider"), provider}})
-        .toObject().value(QStringLiteral("code")).toString();
+        .toObject()
+        .value(QStringLiteral("code"))
+        .toString();
 }
 
 void SandboxInspector::queueFault(const QJsonObject &fault)

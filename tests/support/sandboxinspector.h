@@ -14,11 +14,12 @@
 class SandboxInspector
 {
 public:
-    struct Request {
-        QString host;  // the designed host:port that was contacted
+    struct Request
+    {
+        QString host; // the designed host:port that was contacted
         QString method;
         QString path;
-        QList<QPair<QString, QString> > query;
+        QList<QPair<QString, QString>> query;
         QString body;
         QString contentType;
     };

@@ -124,13 +124,14 @@ void TestChatLauncher::commandLine()
     QFETCH(QString, environment);
     ChatLauncher launcher;
     ChatLauncher::Session s = session(true, false, staging);
-    s.workspaceId = "43";  // asked for; the selected space is sent second
+    s.workspaceId = "43"; // asked for; the selected space is sent second
     launcher.open(m_program, s, true);
     QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, 10000);
     const QStringList args = starts().first().value("args").toVariant().toStringList();
-    QCOMPARE(args, (QStringList{"--token", "-", "--company", "acme", "--companyId", "101", "--workspaceId", "43",
-                                "--textEnabled", "true", "--voiceEnabled", "false", "--workspaceName",
-                                "North Site", "--workspaceId", "41", "--environment", environment}));
+    QCOMPARE(args,
+             (QStringList{"--token", "-", "--company", "acme", "--companyId", "101", "--workspaceId", "43",
+                          "--textEnabled", "true", "--voiceEnabled", "false", "--workspaceName", "North Site",
+                          "--workspaceId", "41", "--environment", environment}));
 }
 
 void TestChatLauncher::tokenOnlyOnStandardInput()
@@ -165,12 +166,12 @@ void TestChatLauncher::restartsOnChangedFlagsOnly()
     QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, 10000);
     const qint64 first = launcher.processId();
 
-    launcher.open(m_program, session(true, false), false);  // same flags: left running
+    launcher.open(m_program, session(true, false), false); // same flags: left running
     QTest::qWait(500);
     QCOMPARE(starts().size(), 1);
     QCOMPARE(launcher.processId(), first);
 
-    launcher.open(m_program, session(true, true), false);  // voice turned on: restarted
+    launcher.open(m_program, session(true, true), false); // voice turned on: restarted
     QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 2, 10000);
     QTRY_VERIFY(!processExists(first));
     QVERIFY(launcher.isRunning());
@@ -212,18 +213,19 @@ void TestChatLauncher::closeEndsTheProgram()
 
 void TestChatLauncher::recordingLinks()
 {
-    qputenv("ORVANE_STANDIN_LINKS", "orvanetv://open?recordingId=rec-1\n"
-                                    "orvanetv://open?recordingId=rec-1\n"
-                                    "https://app.orvane.tv/open?recordingId=rec-2\n"
-                                    "orvanetv://open\n"
-                                    "orvanetv://open?recordingId=rec%2B3\n");
+    qputenv("ORVANE_STANDIN_LINKS",
+            "orvanetv://open?recordingId=rec-1\n"
+            "orvanetv://open?recordingId=rec-1\n"
+            "https://app.orvane.tv/open?recordingId=rec-2\n"
+            "orvanetv://open\n"
+            "orvanetv://open?recordingId=rec%2B3\n");
     ChatLauncher launcher;
     QSignalSpy links(&launcher, &ChatLauncher::recordingLinkReceived);
     launcher.open(m_program, session(), true);
     QTRY_COMPARE_WITH_TIMEOUT(links.count(), 2, 10000);
     QTest::qWait(300);
     QCOMPARE(links.count(), 2);
-    QCOMPARE(links.at(0).at(0).toString(), QString("rec-1"));  // the repeat is ignored
+    QCOMPARE(links.at(0).at(0).toString(), QString("rec-1")); // the repeat is ignored
     QCOMPARE(links.at(1).at(0).toString(), QString("rec+3"));
 }
 
@@ -231,10 +233,14 @@ void TestChatLauncher::linksFromALaterStart_data()
 {
     QTest::addColumn<QString>("link");
     QTest::addColumn<QString>("recordingId");
-    QTest::newRow("a link") << "orvanetv://recording?recordingId=rec-41-1" << "rec-41-1";
-    QTest::newRow("escaped id") << "orvanetv://recording?recordingId=a%20b&recordingName=x" << "a b";
-    QTest::newRow("no id") << "orvanetv://recording?recordingName=x" << "";
-    QTest::newRow("another scheme") << "https://app.orvane.tv/?recordingId=r" << "";
+    QTest::newRow("a link") << "orvanetv://recording?recordingId=rec-41-1"
+                            << "rec-41-1";
+    QTest::newRow("escaped id") << "orvanetv://recording?recordingId=a%20b&recordingName=x"
+                                << "a b";
+    QTest::newRow("no id") << "orvanetv://recording?recordingName=x"
+                           << "";
+    QTest::newRow("another scheme") << "https://app.orvane.tv/?recordingId=r"
+                                    << "";
 }
 
 void TestChatLauncher::linksFromALaterStart()

@@ -28,7 +28,8 @@ using Api = QtOVCoreAPIFramework;
 
 namespace {
 
-SharedStreamSource source(const QString &protocol, const QString &host, int port, const QString &passphrase = {})
+SharedStreamSource source(const QString &protocol, const QString &host, int port,
+                          const QString &passphrase = {})
 {
     SharedStreamSource s;
     s.streamProtocol = protocol;
@@ -131,10 +132,12 @@ SharedWorkspace TestDashboard::spaceOf(const QStringList &cameraIds) const
     return space;
 }
 
-std::unique_ptr<DashboardWidget> TestDashboard::openDashboard(const SharedWorkspace &space, LayoutPreference layout)
+std::unique_ptr<DashboardWidget> TestDashboard::openDashboard(const SharedWorkspace &space,
+                                                              LayoutPreference layout)
 {
     Settings::sharedInstance()->setLayoutPref(layout);
-    auto dashboard = std::make_unique<DashboardWidget>(nullptr, space, "ann@orvane.test", User(), m_client.get());
+    auto dashboard
+        = std::make_unique<DashboardWidget>(nullptr, space, "ann@orvane.test", User(), m_client.get());
     dashboard->resize(1280, 760);
     dashboard->show();
     if (!QTest::qWaitForWindowExposed(dashboard.get()))
@@ -145,39 +148,44 @@ std::unique_ptr<DashboardWidget> TestDashboard::openDashboard(const SharedWorksp
 
 bool TestDashboard::tilesPlay(DashboardWidget *dashboard, int count, int timeoutMs)
 {
-    return QTest::qWaitFor([&] {
-        int playing = 0;
-        for (int slot = 0; slot < 4; ++slot) {
-            DashboardPlayerWidget *tile = dashboard->slotTile(slot);
-            if (tile && !tile->isHidden() && tile->videoRenderer()->shownFrames() > 5)
-                ++playing;
-        }
-        return playing >= count;
-    }, timeoutMs);
+    return QTest::qWaitFor(
+        [&] {
+            int playing = 0;
+            for (int slot = 0; slot < 4; ++slot) {
+                DashboardPlayerWidget *tile = dashboard->slotTile(slot);
+                if (tile && !tile->isHidden() && tile->videoRenderer()->shownFrames() > 5)
+                    ++playing;
+            }
+            return playing >= count;
+        },
+        timeoutMs);
 }
 
 void TestDashboard::streamAddress_data()
 {
     QTest::addColumn<bool>("secured");
-    QTest::addColumn<QVector<SharedStreamSource> >("sources");
+    QTest::addColumn<QVector<SharedStreamSource>>("sources");
     QTest::addColumn<int>("delay");
     QTest::addColumn<QString>("address");
     const auto srt = source("srt", "10.0.0.5", 9000, "pass-42");
     const auto ts = source("mpeg-ts", "10.0.0.6", 8000);
     QTest::newRow("secured takes srt") << true << QVector<SharedStreamSource>{ts, srt} << 500
                                        << "srt://10.0.0.5:9000/?passphrase=pass-42&latency=500";
-    QTest::newRow("unsecured takes mpeg-ts") << false << QVector<SharedStreamSource>{srt, ts} << 500
-                                             << "tcp://10.0.0.6:8000";
-    QTest::newRow("port 0: host alone") << false << QVector<SharedStreamSource>{source("mpeg-ts", "cam.example", 0)}
-                                        << 500 << "tcp://cam.example";
+    QTest::newRow("unsecured takes mpeg-ts")
+        << false << QVector<SharedStreamSource>{srt, ts} << 500 << "tcp://10.0.0.6:8000";
+    QTest::newRow("port 0: host alone")
+        << false << QVector<SharedStreamSource>{source("mpeg-ts", "cam.example", 0)} << 500
+        << "tcp://cam.example";
     QTest::newRow("last match wins") << true
-        << QVector<SharedStreamSource>{source("srt", "a", 1, "x"), ts, source("srt", "b", 2, "y")} << 500
-        << "srt://b:2/?passphrase=y&latency=500";
-    QTest::newRow("no match: the first") << true << QVector<SharedStreamSource>{ts} << 500 << "srt://10.0.0.6:8000/?passphrase=&latency=500";
+                                     << QVector<SharedStreamSource>{source("srt", "a", 1, "x"), ts,
+                                                                    source("srt", "b", 2, "y")}
+                                     << 500 << "srt://b:2/?passphrase=y&latency=500";
+    QTest::newRow("no match: the first")
+        << true << QVector<SharedStreamSource>{ts} << 500 << "srt://10.0.0.6:8000/?passphrase=&latency=500";
     QTest::newRow("latency is the stored delay") << true << QVector<SharedStreamSource>{srt} << 1200
                                                  << "srt://10.0.0.5:9000/?passphrase=pass-42&latency=1200";
-    QTest::newRow("passphrase with blanks and &") << true
-        << QVector<SharedStreamSource>{source("srt", "h", 5, "Secret Pass & 42%")} << 500
+    QTest::newRow("passphrase with blanks and &")
+        << true << QVector<SharedStreamSource>{source("srt", "h", 5, "Secret Pass & 42%")} << 500
         << "srt://h:5/?passphrase=Secret%20Pass%20%26%2042%25&latency=500";
     QTest::newRow("no sources") << true << QVector<SharedStreamSource>{} << 500 << "";
 }
@@ -211,7 +219,8 @@ void TestDashboard::streamStatus()
     // Without stored settings the delay is 500 ms.
     const Camera north = camera("cam-1");
     const QString address = DashboardPlayerWidget::streamAddress(
-        north.sharedStream, GlobalManager::sharedInstance()->getPlayerSettings(spaceOf({"cam-1"}), north.sharedStream.id));
+        north.sharedStream,
+        GlobalManager::sharedInstance()->getPlayerSettings(spaceOf({"cam-1"}), north.sharedStream.id));
     QVERIFY2(address.startsWith("srt://") && address.endsWith("&latency=500"), qPrintable(address));
 
     SharedStream offline = camera("cam-3").sharedStream;

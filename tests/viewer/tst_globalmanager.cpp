@@ -171,18 +171,24 @@ void TestGlobalManager::pageOfRecordings()
 {
     m_inspector->clearRequests();
     QSignalSpy page(m_manager, &GlobalManager::gotSharedArchives);
-    m_manager->loadAllSharedArchives(workspaceNamed("41"), {"cam-2"}, 0, QDate(2026, 12, 1), QDate(2026, 12, 3));
+    m_manager->loadAllSharedArchives(workspaceNamed("41"), {"cam-2"}, 0, QDate(2026, 12, 1),
+                                     QDate(2026, 12, 3));
     QVERIFY(page.wait(15000));
-    const QVector<Archive> archives = page.first().at(0).value<QVector<Archive> >();
+    const QVector<Archive> archives = page.first().at(0).value<QVector<Archive>>();
     QVERIFY(!archives.isEmpty() && archives.size() <= 10);
     for (const Archive &archive : archives) {
         QCOMPARE(archive.cameraId, QString("cam-2"));
-        QVERIFY(archive.createdAt.date() >= QDate(2026, 12, 1) && archive.createdAt.date() <= QDate(2026, 12, 3));
+        QVERIFY(archive.createdAt.date() >= QDate(2026, 12, 1)
+                && archive.createdAt.date() <= QDate(2026, 12, 3));
     }
     QCOMPARE(page.first().at(2).toString(), QString());
     const auto request = m_inspector->requests("/api/v1.0/acme/shared/workspaces/41/records").first();
-    QCOMPARE(request.query.mid(1), (QList<QPair<QString, QString> >{{"count", "10"}, {"offset", "0"}, {"cameraIds", "cam-2"},
-                                                                   {"dateFrom", "2026-12-01"}, {"dateTo", "2026-12-03"}}));
+    QCOMPARE(request.query.mid(1),
+             (QList<QPair<QString, QString>>{{"count", "10"},
+                                             {"offset", "0"},
+                                             {"cameraIds", "cam-2"},
+                                             {"dateFrom", "2026-12-01"},
+                                             {"dateTo", "2026-12-03"}}));
 
     // Only one date: no date filter at all. The page still arrives only once.
     page.clear();
@@ -275,8 +281,8 @@ void TestGlobalManager::companyImage()
     });
     QTRY_VERIFY_WITH_TIMEOUT(called, 15000);
     QCOMPARE(received.size(), QSize(128, 128));
-    QCOMPARE(qAlpha(received.pixel(0, 0)), 0);          // outside the circle
-    QCOMPARE(qAlpha(received.pixel(64, 64)), 255);      // inside it
+    QCOMPARE(qAlpha(received.pixel(0, 0)), 0); // outside the circle
+    QCOMPARE(qAlpha(received.pixel(64, 64)), 255); // inside it
     QCOMPARE(m_inspector->requests("/api/v1.1/images/img-acme").last().host, QString("id.orvane.tv:443"));
 
     // No shares for the slug, or no image: a null image at once.
@@ -299,13 +305,19 @@ void TestGlobalManager::sharePermissions_data()
 {
     QTest::addColumn<QString>("slug");
     QTest::addColumn<QString>("shareId");
-    QTest::addColumn<QVector<bool> >("flags");  // overlay, text, voice, listen only, read only
-    QTest::newRow("all options") << "acme" << "41" << QVector<bool>{true, true, true, false, false};
-    QTest::newRow("read and listen only") << "acme" << "42" << QVector<bool>{false, true, false, true, true};
-    QTest::newRow("share of another company") << "acme" << "43" << QVector<bool>{false, false, false, false, false};
-    QTest::newRow("no share selected") << "acme" << "" << QVector<bool>{false, false, false, false, false};
-    QTest::newRow("no company") << "" << "41" << QVector<bool>{false, false, false, false, false};
-    QTest::newRow("company without shares") << "unknown" << "41" << QVector<bool>{false, false, false, false, false};
+    QTest::addColumn<QVector<bool>>("flags"); // overlay, text, voice, listen only, read only
+    QTest::newRow("all options") << "acme"
+                                 << "41" << QVector<bool>{true, true, true, false, false};
+    QTest::newRow("read and listen only") << "acme"
+                                          << "42" << QVector<bool>{false, true, false, true, true};
+    QTest::newRow("share of another company") << "acme"
+                                              << "43" << QVector<bool>{false, false, false, false, false};
+    QTest::newRow("no share selected") << "acme"
+                                       << "" << QVector<bool>{false, false, false, false, false};
+    QTest::newRow("no company") << ""
+                                << "41" << QVector<bool>{false, false, false, false, false};
+    QTest::newRow("company without shares") << "unknown"
+                                            << "41" << QVector<bool>{false, false, false, false, false};
 }
 
 void TestGlobalManager::sharePermissions()
@@ -327,11 +339,16 @@ void TestGlobalManager::socketIoUrl_data()
 {
     QTest::addColumn<QString>("environment");
     QTest::addColumn<QString>("url");
-    QTest::newRow("CoreProduction") << "CoreProduction" << "https://realtime.orvane.tv:443/socket.io";
-    QTest::newRow("OVTVProduction") << "OVTVProduction" << "https://realtime.orvane.tv:443/socket.io";
-    QTest::newRow("CoreStaging") << "CoreStaging" << "https://core-staging.orvane.tv:443/socket.io";
-    QTest::newRow("OVTVStaging") << "OVTVStaging" << "https://api-staging.orvane.tv:9443/socket.io";
-    QTest::newRow("OVTVDev") << "OVTVDev" << "https://core-dev.orvane.tv:9443/socket.io";
+    QTest::newRow("CoreProduction") << "CoreProduction"
+                                    << "https://realtime.orvane.tv:443/socket.io";
+    QTest::newRow("OVTVProduction") << "OVTVProduction"
+                                    << "https://realtime.orvane.tv:443/socket.io";
+    QTest::newRow("CoreStaging") << "CoreStaging"
+                                 << "https://core-staging.orvane.tv:443/socket.io";
+    QTest::newRow("OVTVStaging") << "OVTVStaging"
+                                 << "https://api-staging.orvane.tv:9443/socket.io";
+    QTest::newRow("OVTVDev") << "OVTVDev"
+                             << "https://core-dev.orvane.tv:9443/socket.io";
 }
 
 void TestGlobalManager::socketIoUrl()
@@ -342,11 +359,12 @@ void TestGlobalManager::socketIoUrl()
     CoreStaging coreStaging;
     OVTVStaging ovtvStaging;
     OVTVDev ovtvDev;
-    ServerEnvironment *chosen = environment == "CoreProduction" ? static_cast<ServerEnvironment *>(&coreProduction)
+    ServerEnvironment *chosen = environment == "CoreProduction"
+        ? static_cast<ServerEnvironment *>(&coreProduction)
         : environment == "CoreStaging" ? static_cast<ServerEnvironment *>(&coreStaging)
         : environment == "OVTVStaging" ? static_cast<ServerEnvironment *>(&ovtvStaging)
-        : environment == "OVTVDev" ? static_cast<ServerEnvironment *>(&ovtvDev)
-        : static_cast<ServerEnvironment *>(&m_environment);
+        : environment == "OVTVDev"     ? static_cast<ServerEnvironment *>(&ovtvDev)
+                                       : static_cast<ServerEnvironment *>(&m_environment);
     m_client->setServerEnvironment(chosen);
     const QString actual = m_manager->getSocketIoBaseUrl().toString();
     m_client->setServerEnvironment(&m_environment);

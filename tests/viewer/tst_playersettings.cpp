@@ -102,15 +102,18 @@ void TestPlayerSettings::initTestCase()
     m_tile->resize(640, 360);
     m_tile->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_tile.get()));
-    m_tile->playSourceUsingPlayer(camera("cam-2"), m_player.get(), manager->getPlayerSettings(m_space, "str-2"));
+    m_tile->playSourceUsingPlayer(camera("cam-2"), m_player.get(),
+                                  manager->getPlayerSettings(m_space, "str-2"));
     QTRY_VERIFY_WITH_TIMEOUT(m_tile->videoRenderer()->shownFrames() > 10, 30000);
     // The player follows stored changes as the dashboard's players do.
     connect(manager, &GlobalManager::playerSettingsChanged, this,
             [this](const SharedWorkspace &, const QString &id, const PlayerSettings &settings) {
                 if (id != "str-2")
                     return;
-                m_player->setColorSpace(OrvaneAV::ColorSpace(GlobalManager::colorSpaceForProfile(settings.colorProfile)));
-                m_player->setColorRange(OrvaneAV::ColorRange(GlobalManager::colorRangeForIndex(settings.colorRange)));
+                m_player->setColorSpace(
+                    OrvaneAV::ColorSpace(GlobalManager::colorSpaceForProfile(settings.colorProfile)));
+                m_player->setColorRange(
+                    OrvaneAV::ColorRange(GlobalManager::colorRangeForIndex(settings.colorRange)));
             });
 }
 
@@ -141,7 +144,8 @@ PlayerSettings TestPlayerSettings::stored(const QString &resourceId) const
 PlayerSettingsDialog *TestPlayerSettings::openDialog(const SharedStream &stream)
 {
     m_dialog = std::make_unique<PlayerSettingsDialog>(
-        nullptr, m_space, m_player.get(), GlobalManager::sharedInstance()->getPlayerSettings(m_space, stream.id));
+        nullptr, m_space, m_player.get(),
+        GlobalManager::sharedInstance()->getPlayerSettings(m_space, stream.id));
     m_dialog->setStream(stream);
     m_dialog->show();
     if (!QTest::qWaitForWindowExposed(m_dialog.get()))
@@ -151,7 +155,7 @@ PlayerSettingsDialog *TestPlayerSettings::openDialog(const SharedStream &stream)
 
 void TestPlayerSettings::pagesForStreamsAndRecordings()
 {
-    PlayerSettingsDialog *dialog = openDialog(camera("cam-1").sharedStream);  // secured, over SRT
+    PlayerSettingsDialog *dialog = openDialog(camera("cam-1").sharedStream); // secured, over SRT
     QVERIFY(dialog);
     QCOMPARE(dialog->windowTitle(), QString("Player settings for North Gate live"));
     QVERIFY(!dialog->rootPage()->findChild<QWidget *>("autoWidget")->isVisible());
@@ -187,15 +191,16 @@ void TestPlayerSettings::delaySliderStoresWhereReleased()
     option.maximum = slider->maximum();
     option.sliderPosition = slider->value();
     option.sliderValue = slider->value();
-    const QRect handle = slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
+    const QRect handle
+        = slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
     QTest::mousePress(slider, Qt::LeftButton, {}, handle.center());
-    QMouseEvent move(QEvent::MouseMove, QPointF(handle.center() + QPoint(slider->width() / 4, 0)), Qt::LeftButton,
-                     Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(handle.center() + QPoint(slider->width() / 4, 0)),
+                     Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(slider, &move);
     const int moved = slider->value();
     QVERIFY(moved > 500);
     QCOMPARE(label->text(), QString("%1 ms").arg(moved));
-    QCOMPARE(stored("str-2").delay, 500);  // nothing stored while dragging
+    QCOMPARE(stored("str-2").delay, 500); // nothing stored while dragging
     QTest::mouseRelease(slider, Qt::LeftButton, {}, handle.center() + QPoint(slider->width() / 4, 0));
     QCOMPARE(stored("str-2").delay, moved);
     QCOMPARE(m_player->bufferValue(), qint64(moved));

@@ -135,11 +135,13 @@ void TestRecordings::overviewAndPaging()
     QTest::mouseClick(browser->findChild<QToolButton *>("showAllButton"), Qt::LeftButton);
     QVERIFY(browser->showingAll());
     auto *area = browser->findChild<QScrollArea *>("allRecordingsScrollArea");
-    QVERIFY(QTest::qWaitFor([&] {
-        if (!browser->loading())
-            area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
-        return browser->loadedCount() >= browser->total();
-    }, 60000));
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            if (!browser->loading())
+                area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
+            return browser->loadedCount() >= browser->total();
+        },
+        60000));
     QTest::qWait(500);
     const auto pages = pageRequests();
     QCOMPARE(pages.size(), (browser->total() + 9) / 10);
@@ -149,7 +151,7 @@ void TestRecordings::overviewAndPaging()
     QCOMPARE(browser->cells("allRecordingsGrid").size(), browser->total());
     area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
     QTest::qWait(300);
-    QCOMPARE(pageRequests().size(), pages.size());  // nothing after the last page
+    QCOMPARE(pageRequests().size(), pages.size()); // nothing after the last page
 }
 
 void TestRecordings::cameraNameFilter()
@@ -189,11 +191,13 @@ void TestRecordings::dateFilterAsksTheSameDaysOnEveryPage()
     emit picker->datesSelected(first, last);
     QCOMPARE(browser->dateFilterButton()->text(), QString("Nov 30 - Dec 05"));
     auto *area = browser->findChild<QScrollArea *>("allRecordingsScrollArea");
-    QVERIFY(QTest::qWaitFor([&] {
-        if (!browser->loading())
-            area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
-        return !browser->loading() && browser->loadedCount() >= browser->total() && browser->total() > 0;
-    }, 60000));
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            if (!browser->loading())
+                area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
+            return !browser->loading() && browser->loadedCount() >= browser->total() && browser->total() > 0;
+        },
+        60000));
     const auto pages = pageRequests();
     QVERIFY(!pages.isEmpty());
     // Every page asks up to the day after the last day.
@@ -220,7 +224,7 @@ void TestRecordings::calendarRanges()
     emit calendar->clicked(day);
     QCOMPARE(range.last().at(0).toDateTime(), day.startOfDay());
     QCOMPARE(range.last().at(1).toDateTime(), day.endOfDay());
-    emit calendar->clicked(day);  // a third click clears
+    emit calendar->clicked(day); // a third click clears
     QVERIFY(!range.last().at(0).toDateTime().isValid());
     QVERIFY(!calendar->range().first.isValid());
 
@@ -320,7 +324,8 @@ void TestRecordings::playbackEndAndSlider()
     for (const Archive &candidate : all)
         if (!candidate.webVideoUrl.isEmpty() && candidate.encoderName.isEmpty() == false)
             recording = candidate;
-    ArchivePlayerWidget player(nullptr, recording, m_space, "ann@orvane.test", m_client.get(), PlayerSettings());
+    ArchivePlayerWidget player(nullptr, recording, m_space, "ann@orvane.test", m_client.get(),
+                               PlayerSettings());
     player.resize(1280, 720);
     player.show();
     QVERIFY(QTest::qWaitForWindowExposed(&player));

@@ -38,8 +38,8 @@ private:
 
 void TestStartup::environment_data()
 {
-    QTest::addColumn<QByteArray>("fontDpi");      // "-" for unset
-    QTest::addColumn<QByteArray>("autoScale");    // "-" for unset
+    QTest::addColumn<QByteArray>("fontDpi"); // "-" for unset
+    QTest::addColumn<QByteArray>("autoScale"); // "-" for unset
     QTest::addColumn<QByteArray>("expectedDpi");
     QTest::newRow("nothing set") << QByteArray("-") << QByteArray("-") << QByteArray("96");
     QTest::newRow("empty dpi") << QByteArray("") << QByteArray("1") << QByteArray("96");
@@ -82,8 +82,10 @@ void TestStartup::mapError_data()
                                           << "cannot read property 'attempt' of undefined";
     QTest::newRow("longer text unchanged") << "Cannot read property 'attempt' of undefined "
                                            << "Cannot read property 'attempt' of undefined ";
-    QTest::newRow("other text") << "Wrong password" << "Wrong password";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("other text") << "Wrong password"
+                                << "Wrong password";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestStartup::mapError()
@@ -102,7 +104,8 @@ void TestStartup::frameworkMapsErrorsAndTalksToProduction()
     LoopbackHttpServer server;
     QVERIFY(server.listen());
     LoopbackHttpServer::Reply reply;
-    reply.body = R"({"meta":{"status":"error","error":{"message":"Cannot read property 'attempt' of undefined"}}})";
+    reply.body
+        = R"({"meta":{"status":"error","error":{"message":"Cannot read property 'attempt' of undefined"}}})";
     server.setDefaultReply(reply);
     framework->setServerEnvironment(new LoopbackEnvironment(server.baseUrl()));
     QSignalSpy finished(framework, &QtOVCoreAPIFramework::loginFinished);
@@ -134,7 +137,8 @@ void TestStartup::programStartsLogsAndReportsCrashes()
     env.insert(QStringLiteral("HOME"), home.path());
     env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-    env.insert(QStringLiteral("ORVANE_CRASH_MESSAGE_FILE"), home.filePath(QStringLiteral("crash-message.txt")));
+    env.insert(QStringLiteral("ORVANE_CRASH_MESSAGE_FILE"),
+               home.filePath(QStringLiteral("crash-message.txt")));
     env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0:handle_segv=0"));
     program.setProcessEnvironment(env);
     program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -145,10 +149,12 @@ void TestStartup::programStartsLogsAndReportsCrashes()
     const QString dataFolder = home.filePath(QStringLiteral("data/Orvane TV"));
     QString log;
     QTRY_VERIFY_WITH_TIMEOUT(!(log = findFile(dataFolder, QStringLiteral("Log_*.log"))).isEmpty(), 20000);
-    QTRY_VERIFY_WITH_TIMEOUT([&] {
-        QFile file(log);
-        return file.open(QIODevice::ReadOnly) && file.readAll().contains("Version 1.0.1b42");
-    }(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            QFile file(log);
+            return file.open(QIODevice::ReadOnly) && file.readAll().contains("Version 1.0.1b42");
+        }(),
+        10000);
     QCOMPARE(program.state(), QProcess::Running);
 
     // A crash leaves a crash log and tells the person where it is.
@@ -158,7 +164,8 @@ void TestStartup::programStartsLogsAndReportsCrashes()
     QFile message(home.filePath(QStringLiteral("crash-message.txt")));
     QVERIFY(message.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(message.readAll());
-    QVERIFY2(text.startsWith(QStringLiteral("Orvane TV Crashed\nSorry, Orvane TV has crashed. A log file was written to:")),
+    QVERIFY2(text.startsWith(QStringLiteral(
+                 "Orvane TV Crashed\nSorry, Orvane TV has crashed. A log file was written to:")),
              qPrintable(text));
     const QString crashLog = findFile(dataFolder + QStringLiteral("/crashes"), QStringLiteral("*"));
     QVERIFY(!crashLog.isEmpty());

@@ -33,7 +33,9 @@ CompanyShare space(const QString &slug, const QString &company, const QString &n
 }
 
 // A live page that counts how often it was stopped.
-class CountingPage : public QWidget, public VideoPage
+class CountingPage
+    : public QWidget
+    , public VideoPage
 {
 public:
     void stop() override { ++stops; }
@@ -60,17 +62,19 @@ void TestCompanyViews::initTestCase()
 {
     Helpers::initResources();
     GlobalManager::sharedInstance()->setCompanyShares({
-        {"acme", {space("acme", "acme Field Ops", "North Site", "41"), space("acme", "acme Field Ops", "Harbour", "42"),
-                  space("acme", "acme Field Ops", "Depot", "46")}},
+        {"acme",
+         {space("acme", "acme Field Ops", "North Site", "41"),
+          space("acme", "acme Field Ops", "Harbour", "42"), space("acme", "acme Field Ops", "Depot", "46")}},
         {"beacon", {space("beacon", "Beacon Broadcast", "Studio B", "43")}},
     });
 }
 
 void TestCompanyViews::companiesInCodePointOrder()
 {
-    CompanySelectionWidget list(nullptr, {space("acme", "acme Field Ops", "", ""),
-                                          space("edition", QString::fromUtf8("\u00c9dition Nord"), "", ""),
-                                          space("beacon", "Beacon Broadcast", "", "")});
+    CompanySelectionWidget list(nullptr,
+                                {space("acme", "acme Field Ops", "", ""),
+                                 space("edition", QString::fromUtf8("\u00c9dition Nord"), "", ""),
+                                 space("beacon", "Beacon Broadcast", "", "")});
     list.show();
     QVERIFY(QTest::qWaitForWindowExposed(&list));
     QCOMPARE(list.windowTitle(), QString("Your Projects"));
@@ -80,7 +84,8 @@ void TestCompanyViews::companiesInCodePointOrder()
         QCOMPARE(items->item(row)->flags(), Qt::NoItemFlags);
         names << items->itemWidget(items->item(row))->findChild<QLabel *>("companyLabel")->text();
     }
-    QCOMPARE(names, (QStringList{"Beacon Broadcast", "acme Field Ops", QString::fromUtf8("\u00c9dition Nord")}));
+    QCOMPARE(names,
+             (QStringList{"Beacon Broadcast", "acme Field Ops", QString::fromUtf8("\u00c9dition Nord")}));
     QVERIFY(!list.findChild<QWidget *>("emptyView")->isVisible());
 }
 
@@ -92,7 +97,8 @@ void TestCompanyViews::noCompaniesShowsTheWelcome()
     QVERIFY(!list.findChild<QWidget *>("listWidget")->isVisible());
     QVERIFY(list.findChild<QWidget *>("emptyView")->isVisible());
     QCOMPARE(list.findChild<QLabel *>("emptyTextLabel")->text(),
-             QString("You don't have any projects yet. Ask a project administrator\nto add you to it, and it will appear here."));
+             QString("You don't have any projects yet. Ask a project administrator\nto add you to it, and it "
+                     "will appear here."));
 }
 
 void TestCompanyViews::cardWithThreeSpaces()
@@ -110,7 +116,8 @@ void TestCompanyViews::cardWithThreeSpaces()
     QVERIFY(QTest::qWaitForWindowExposed(&card));
 
     QSignalSpy selected(&card, &CompanySelectionItemWidget::selected);
-    QTest::mouseClick(spaces->viewport(), Qt::LeftButton, {}, spaces->visualItemRect(spaces->item(1)).center());
+    QTest::mouseClick(spaces->viewport(), Qt::LeftButton, {},
+                      spaces->visualItemRect(spaces->item(1)).center());
     QCOMPARE(selected.count(), 1);
     QCOMPARE(selected.first().first().value<CompanyShare>().shareName, QString("Harbour"));
     auto *row = spaces->itemWidget(spaces->item(1));

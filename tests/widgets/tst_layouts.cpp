@@ -25,21 +25,24 @@ private slots:
 void TestLayouts::flowRows_data()
 {
     QTest::addColumn<int>("width");
-    QTest::addColumn<QStringList>("items");  // "w" is a 100x40 widget, "h" a 300x30 header
+    QTest::addColumn<QStringList>("items"); // "w" is a 100x40 widget, "h" a 300x30 header
     QTest::addColumn<Geometry>("expected");
     QTest::addColumn<int>("height");
     QTest::newRow("one row") << 320 << QStringList{"w", "w", "w"}
-        << Geometry{{0, 0, 100, 40}, {105, 0, 100, 40}, {210, 0, 100, 40}} << 40;
-    QTest::newRow("exact fit stays on the row") << 310 << QStringList{"w", "w", "w"}
+                             << Geometry{{0, 0, 100, 40}, {105, 0, 100, 40}, {210, 0, 100, 40}} << 40;
+    QTest::newRow("exact fit stays on the row")
+        << 310 << QStringList{"w", "w", "w"}
         << Geometry{{0, 0, 100, 40}, {105, 0, 100, 40}, {210, 0, 100, 40}} << 40;
     QTest::newRow("wraps") << 300 << QStringList{"w", "w", "w"}
-        << Geometry{{0, 0, 100, 40}, {105, 0, 100, 40}, {0, 47, 100, 40}} << 87;
-    QTest::newRow("all wider than the rectangle") << 50 << QStringList{"w", "w", "w"}
-        << Geometry{{0, 0, 100, 40}, {0, 47, 100, 40}, {0, 94, 100, 40}} << 134;
-    QTest::newRow("header starts a row with room left") << 600 << QStringList{"w", "h", "w"}
+                           << Geometry{{0, 0, 100, 40}, {105, 0, 100, 40}, {0, 47, 100, 40}} << 87;
+    QTest::newRow("all wider than the rectangle")
+        << 50 << QStringList{"w", "w", "w"} << Geometry{{0, 0, 100, 40}, {0, 47, 100, 40}, {0, 94, 100, 40}}
+        << 134;
+    QTest::newRow("header starts a row with room left")
+        << 600 << QStringList{"w", "h", "w"}
         << Geometry{{0, 0, 100, 40}, {0, 47, 300, 30}, {305, 47, 100, 40}} << 87;
-    QTest::newRow("header first sits one spacing down") << 600 << QStringList{"h", "w"}
-        << Geometry{{0, 7, 300, 30}, {305, 7, 100, 40}} << 47;
+    QTest::newRow("header first sits one spacing down")
+        << 600 << QStringList{"h", "w"} << Geometry{{0, 7, 300, 30}, {305, 7, 100, 40}} << 47;
 }
 
 void TestLayouts::flowRows()
@@ -80,7 +83,7 @@ void TestLayouts::flowHeightCallback()
         layout->addWidget(widget);
     }
     layout->setGeometry(QRect(0, 0, 320, 500));
-    layout->setGeometry(QRect(0, 0, 330, 500));  // same height: no call
+    layout->setGeometry(QRect(0, 0, 330, 500)); // same height: no call
     QCOMPARE(heights, QVector<int>{40});
     layout->setGeometry(QRect(0, 0, 150, 500));
     QCOMPARE(heights, (QVector<int>{40, 134}));
@@ -96,7 +99,7 @@ void TestLayouts::flowMinimumSize()
     auto *tall = new QWidget(&container);
     tall->setMinimumSize(10, 10);
     tall->setMaximumSize(80, 60);
-    auto *none = new QWidget(&container);  // no minimum: left out
+    auto *none = new QWidget(&container); // no minimum: left out
     none->setMaximumSize(500, 500);
     none->setMinimumSize(0, 0);
     layout->addWidget(small);
@@ -117,10 +120,13 @@ void TestLayouts::aspectRatio_data()
     QTest::newRow("wide area, centred") << QSize(1000, 300) << 0 << centred << QRect(233, 0, 533, 300);
     QTest::newRow("tall area, centred") << QSize(300, 1000) << 0 << centred << QRect(0, 416, 300, 168);
     QTest::newRow("wide area with margin") << QSize(1000, 300) << 10 << centred << QRect(251, 10, 497, 280);
-    QTest::newRow("wide area, left") << QSize(1000, 300) << 10 << int(Qt::AlignLeft) << QRect(10, 10, 497, 280);
-    QTest::newRow("wide area, right") << QSize(1000, 300) << 10 << int(Qt::AlignRight) << QRect(493, 10, 497, 280);
+    QTest::newRow("wide area, left") << QSize(1000, 300) << 10 << int(Qt::AlignLeft)
+                                     << QRect(10, 10, 497, 280);
+    QTest::newRow("wide area, right")
+        << QSize(1000, 300) << 10 << int(Qt::AlignRight) << QRect(493, 10, 497, 280);
     QTest::newRow("tall area, top") << QSize(300, 1000) << 0 << int(Qt::AlignTop) << QRect(0, 0, 300, 168);
-    QTest::newRow("tall area, bottom") << QSize(300, 1000) << 0 << int(Qt::AlignBottom) << QRect(0, 832, 300, 168);
+    QTest::newRow("tall area, bottom")
+        << QSize(300, 1000) << 0 << int(Qt::AlignBottom) << QRect(0, 832, 300, 168);
     QTest::newRow("exact 16:9") << QSize(1600, 900) << 0 << centred << QRect(0, 0, 1600, 900);
 }
 

@@ -12,7 +12,9 @@
 namespace {
 
 // A page that plays video and counts what the stack asks of it.
-class PlayingPage : public QWidget, public VideoPage
+class PlayingPage
+    : public QWidget
+    , public VideoPage
 {
 public:
     explicit PlayingPage(const QString &title, QStringList *journal)
@@ -103,7 +105,7 @@ void TestNavigationWidget::pushAndBack()
     QVERIFY(m_root->isVisible());
     QCOMPARE(title(), QString("Companies"));
     QVERIFY(!back()->isVisible());
-    QTRY_VERIFY(gone.isNull());  // the popped page is deleted
+    QTRY_VERIFY(gone.isNull()); // the popped page is deleted
 }
 
 void TestNavigationWidget::loadingOverlay()
@@ -150,7 +152,8 @@ void TestNavigationWidget::rightButton()
 {
     int settingsClicks = 0;
     int editClicks = 0;
-    m_stack->setButtonIcon(m_root, RightButton::iconButton("SettingsIcon"), [&settingsClicks] { ++settingsClicks; });
+    m_stack->setButtonIcon(m_root, RightButton::iconButton("SettingsIcon"),
+                           [&settingsClicks] { ++settingsClicks; });
     QVERIFY(right()->isVisible());
     QVERIFY(!right()->icon().isNull());
     QVERIFY(right()->text().isEmpty());
@@ -159,7 +162,7 @@ void TestNavigationWidget::rightButton()
 
     QWidget *project = page("North Site");
     m_stack->pushWidget(project);
-    QVERIFY(!right()->isVisible());  // a page without a right button
+    QVERIFY(!right()->isVisible()); // a page without a right button
 
     m_stack->setButtonIcon(project, RightButton::textButton("Edit"), [&editClicks] { ++editClicks; });
     QVERIFY(right()->isVisible());
@@ -167,7 +170,7 @@ void TestNavigationWidget::rightButton()
     QVERIFY(right()->icon().isNull());
     QTest::mouseClick(right(), Qt::LeftButton);
     QCOMPARE(editClicks, 1);
-    QCOMPARE(settingsClicks, 1);  // only the top page's action runs
+    QCOMPARE(settingsClicks, 1); // only the top page's action runs
 
     m_stack->disableRightButton();
     QVERIFY(!right()->isEnabled());

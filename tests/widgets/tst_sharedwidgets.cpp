@@ -42,10 +42,10 @@ private slots:
 
 void TestSharedWidgets::loadingDotSequence()
 {
-    LoadingWidget loading(nullptr, 60000);  // ticks by hand below
+    LoadingWidget loading(nullptr, 60000); // ticks by hand below
     loading.show();
     QVERIFY(QTest::qWaitForWindowExposed(&loading));
-    QCOMPARE(loading.litDot(), -1);  // nothing lit before the first tick
+    QCOMPARE(loading.litDot(), -1); // nothing lit before the first tick
     QVector<int> lit;
     for (int i = 0; i < 6; ++i) {
         QMetaObject::invokeMethod(&loading, "tick");
@@ -115,7 +115,8 @@ void TestSharedWidgets::standInFont()
 {
     Theme::installFonts();
     // Every family the forms name resolves to the bundled stand-in.
-    for (const QString &family : {QString("HKGrotesk"), QString("HK Grotesk"), QString("HK Grotesk SemiBold")}) {
+    for (const QString &family :
+         {QString("HKGrotesk"), QString("HK Grotesk"), QString("HK Grotesk SemiBold")}) {
         const QFontInfo info(QFont(family, 11));
         QCOMPARE(info.family(), QString("Inter"));
     }
@@ -128,9 +129,12 @@ void TestSharedWidgets::standInFont()
 
 void TestSharedWidgets::appLineEditLooks()
 {
-    const QString idle = "border-radius: 8px; border: 1px solid #000000; color: #ffffff; background-color: #000000;";
-    const QString editing = "border-radius: 8px; border: 1px solid #2a343a; color: #ffffff; background-color: #000000;";
-    const QString error = "border-radius: 8px; border: 1px solid #d31212; color: #ffffff; background-color: #000000;";
+    const QString idle
+        = "border-radius: 8px; border: 1px solid #000000; color: #ffffff; background-color: #000000;";
+    const QString editing
+        = "border-radius: 8px; border: 1px solid #2a343a; color: #ffffff; background-color: #000000;";
+    const QString error
+        = "border-radius: 8px; border: 1px solid #d31212; color: #ffffff; background-color: #000000;";
     QWidget window;
     auto *field = new AppLineEdit(&window);
     QCOMPARE(field->styleSheet(), idle);
@@ -161,7 +165,8 @@ void TestSharedWidgets::appLineEditLooks()
 void TestSharedWidgets::buttons()
 {
     AppButton button;
-    QCOMPARE(button.styleSheet(), QString("border-radius: 8px; border: none; color: #ffffff; background-color: #f04e23;"));
+    QCOMPARE(button.styleSheet(),
+             QString("border-radius: 8px; border: none; color: #ffffff; background-color: #f04e23;"));
     QVERIFY(button.autoFillBackground());
     QCOMPARE(button.font().weight(), int(QFont::Bold));
 
@@ -169,8 +174,9 @@ void TestSharedWidgets::buttons()
     QVERIFY(!filter.isHighlighted());
     QVERIFY(filter.styleSheet().contains("border: 2px solid rgba(255, 255, 255, 51)"));
     filter.setHighlighted(true);
-    QCOMPARE(filter.styleSheet(), QString("padding: 8px; border-radius: 4px; border: 2px solid #f04e23; color: white; "
-                                          "background-color: rgba(240, 78, 35, 51);"));
+    QCOMPARE(filter.styleSheet(),
+             QString("padding: 8px; border-radius: 4px; border: 2px solid #f04e23; color: white; "
+                     "background-color: rgba(240, 78, 35, 51);"));
 }
 
 void TestSharedWidgets::toolButtonTint()
@@ -184,9 +190,10 @@ void TestSharedWidgets::toolButtonTint()
     AppToolButton button;
     button.setIconSize(QSize(16, 16));
     button.setSourceIcon(QIcon(shape));
-    const auto pixelAt = [&button](int x, int y) { return button.icon().pixmap(16, 16).toImage().pixelColor(x, y); };
+    const auto pixelAt
+        = [&button](int x, int y) { return button.icon().pixmap(16, 16).toImage().pixelColor(x, y); };
     QCOMPARE(pixelAt(8, 8), QColor(Qt::white));
-    QCOMPARE(pixelAt(1, 1).alpha(), 0);  // the shape is kept
+    QCOMPARE(pixelAt(1, 1).alpha(), 0); // the shape is kept
     QCOMPARE(button.styleSheet(), QString("border-radius: 8px; background-color: transparent;"));
     button.setSelected(true);
     QVERIFY(button.isSelected());
@@ -220,7 +227,7 @@ void TestSharedWidgets::progressLabelHoverLine()
 
     label->beginHovering();
     label->hover(30);
-    label->setPixmap(strip);  // the line follows with the next picture
+    label->setPixmap(strip); // the line follows with the next picture
     QCOMPARE(label->pixmap(Qt::ReturnByValue).toImage().pixelColor(30, 10), QColor(0, 255, 0));
     QCOMPARE(label->pixmap(Qt::ReturnByValue).toImage().pixelColor(60, 10), QColor(Qt::black));
 
@@ -264,7 +271,8 @@ void TestSharedWidgets::screenshot()
 {
     QWidget window;
     window.setWindowTitle("Shared widgets");
-    window.setStyleSheet(QStringLiteral("background-color: %1;").arg(Theme::styleColor(Theme::mainBackground)));
+    window.setStyleSheet(
+        QStringLiteral("background-color: %1;").arg(Theme::styleColor(Theme::mainBackground)));
     auto *column = new QVBoxLayout(&window);
     column->addWidget(new HeaderWidget(&window, "Section header"));
     auto *loading = new LoadingWidget(&window, 60000);

@@ -40,11 +40,16 @@ void TestTranslations::theSignInScreenInGerman()
     login.setAutoFillBackground(true);
     login.show();
     QVERIFY(QTest::qWaitForWindowExposed(&login));
-    QCOMPARE(login.findChild<QPushButton *>(QStringLiteral("loginButton"))->text(), QStringLiteral("Anmelden"));
-    QCOMPARE(login.findChild<QToolButton *>(QStringLiteral("googleButton"))->text(), QStringLiteral("Weiter mit Google"));
-    QCOMPARE(login.findChild<QToolButton *>(QStringLiteral("facebookButton"))->text(), QStringLiteral("Weiter mit Facebook"));
-    QCOMPARE(login.findChild<QToolButton *>(QStringLiteral("toolButton_4"))->text(), QStringLiteral("Passwort vergessen?"));
-    QCOMPARE(login.findChild<QLineEdit *>(QStringLiteral("emailLineEdit"))->placeholderText(), QStringLiteral("E-Mail"));
+    QCOMPARE(login.findChild<QPushButton *>(QStringLiteral("loginButton"))->text(),
+             QStringLiteral("Anmelden"));
+    QCOMPARE(login.findChild<QToolButton *>(QStringLiteral("googleButton"))->text(),
+             QStringLiteral("Weiter mit Google"));
+    QCOMPARE(login.findChild<QToolButton *>(QStringLiteral("facebookButton"))->text(),
+             QStringLiteral("Weiter mit Facebook"));
+    QCOMPARE(login.findChild<QToolButton *>(QStringLiteral("toolButton_4"))->text(),
+             QStringLiteral("Passwort vergessen?"));
+    QCOMPARE(login.findChild<QLineEdit *>(QStringLiteral("emailLineEdit"))->placeholderText(),
+             QStringLiteral("E-Mail"));
     QCOMPARE(login.findChild<QLineEdit *>(QStringLiteral("passwordLineEdit"))->placeholderText(),
              QStringLiteral("Passwort oder Anmeldecode"));
     ViewerTestSupport::saveScreenshot(&login, QStringLiteral("login-de"));
