@@ -81,6 +81,9 @@ void NavigationWidget::removeWidget(QWidget *page, bool goingBack, std::function
 
 void NavigationWidget::popToRootWidget()
 {
+    // Unlike popWidget(), the pages above the root are only hidden, neither
+    // stopped nor deleted: only a page the stack pops itself ends there; these
+    // stay with whoever pushed them.
     while (m_widgets.size() > 1) {
         QWidget *page = m_widgets.takeLast();
         page->hide();
