@@ -266,6 +266,9 @@ void GlobalManager::loadPreview(const Archive &archive)
 {
     const QUrl previewUrl(archive.previewUrl);
     const QString id = archive.id;
+    // Stays attached on purpose: the picture is fetched once and cached, and a
+    // later request for the same address answers from the cache through this
+    // same listener, so every cell showing the recording gets it.
     connect(this, &GlobalManager::loadedImageForUrl, this,
             [this, previewUrl, id](const QUrl &url, const QImage &image) {
                 if (url == previewUrl)
