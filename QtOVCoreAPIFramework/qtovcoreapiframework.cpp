@@ -139,6 +139,11 @@ int QtOVCoreAPIFramework::requestTimeout() const
     return m_requestTimeout;
 }
 
+void QtOVCoreAPIFramework::setRequestTimeLimit(int milliseconds)
+{
+    m_requestTimeLimit = qMax(1, milliseconds);
+}
+
 // ---- Helpers ------------------------------------------------------------------------
 
 void QtOVCoreAPIFramework::addQueryItems(QUrl &url, const QVector<QString> &keys,

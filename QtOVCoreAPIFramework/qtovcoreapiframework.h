@@ -94,6 +94,11 @@ public:
     // reported as a network failure. 0 waits for ever.
     void setRequestTimeout(int milliseconds);
     int requestTimeout() const;
+    // No request lasts longer than this, however its reply trickles in; it is then
+    // abandoned and reported as a network failure.
+    static constexpr int defaultRequestTimeLimit = 120000;
+    void setRequestTimeLimit(int milliseconds);
+    int requestTimeLimit() const { return m_requestTimeLimit; }
 
     // Account operations (identity endpoint)
     void login(const QString &email, const QString &password);
@@ -190,6 +195,7 @@ private:
     bool printRequest = false;
     bool printResponse = false;
     int m_requestTimeout = 30000;
+    int m_requestTimeLimit = defaultRequestTimeLimit;
     ServerEnvironment *serverEnvironment = nullptr;
     QMap<QString, std::chrono::steady_clock::time_point> requestStartTimes;
     QNetworkAccessManager *networkManager = nullptr;

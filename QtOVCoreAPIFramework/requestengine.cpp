@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkRequest>
+#include <QTimer>
 #include <QSslConfiguration>
 #include <QSysInfo>
 #include <QUrlQuery>
@@ -175,6 +176,13 @@ void QtOVCoreAPIFramework::request(QNetworkAccessManager::Operation operation, R
         reply = networkManager->deleteResource(networkRequest);
         break;
     default: reply = networkManager->get(networkRequest); break;
+    }
+    // The transfer time-out counts only silence; this bounds the whole request.
+    if (reply) {
+        QTimer::singleShot(m_requestTimeLimit, reply, [reply] {
+            if (!reply->isFinished())
+                reply->abort();
+        });
     }
     handleReply(reply, type);
 }

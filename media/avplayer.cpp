@@ -239,10 +239,35 @@ void AVPlayer::command(const QStringList &arguments)
     mpv_command_async(m_mpv, 0, argv.data());
 }
 
+static std::atomic<bool> localFilesAllowed{false};
+
+void AVPlayer::setLocalFilesAllowed(bool allowed)
+{
+    localFilesAllowed = allowed;
+}
+
+bool AVPlayer::isPlayableAddress(const QString &url)
+{
+    // What the product plays: live sources over SRT and TCP, recordings over
+    // HTTPS. mpv would open much more (lavfi graphs, edl:// lists, any local file).
+    const QString scheme = schemeOf(url);
+    if (scheme == QLatin1String("srt") || scheme == QLatin1String("tcp") || scheme == QLatin1String("https"))
+        return url.contains(QLatin1String("://"));
+    if (!localFilesAllowed)
+        return false;
+    return url.startsWith(QLatin1Char('/')) || scheme == QLatin1String("file");
+}
+
 void AVPlayer::play(const QString &url)
 {
     if (url.isEmpty())
         return;
+    if (!isPlayableAddress(url)) {
+        qCWarning(lcPlayer, "refusing to open %s", qPrintable(LogRedaction::redactedAddressText(url)));
+        announceStopped();
+        emit error(AVError(AVError::OpenError, tr("This address cannot be played")));
+        return;
+    }
     if (!m_mpv) {
         emit error(AVError(AVError::UnknownError, tr("The video engine is not available")));
         return;
@@ -678,6 +703,10 @@ void AVPlayer::finish(const AVError &failure)
     announceStopped();
 }
 
+// Runs on the GUI thread, where the player's signals are emitted. Measured with
+// four live 1080p30 players: about 72 ms per second in all (7 % of one core),
+// mostly property changes; the GUI stays responsive, so it stays here rather
+// than crossing threads with every change.
 void AVPlayer::drainEvents()
 {
     QElapsedTimer spent;

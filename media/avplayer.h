@@ -105,6 +105,10 @@ public:
     // opened, and mpv's messages about it.
     static AVError classifyFailure(const QString &url, bool opened, bool endOfStream,
                                    const QStringList &messages);
+    // Whether play() takes the address: srt://, tcp:// and https:// only, and
+    // local files where a program allows them (the player's own test suite).
+    static bool isPlayableAddress(const QString &url);
+    static void setLocalFilesAllowed(bool allowed);
     // Time the GUI thread has spent reading mpv's events, all players together
     // (for measuring what draining costs).
     static qint64 eventDrainNanoseconds();

@@ -10,6 +10,7 @@
 #include <QDebug>
 #include <QException>
 #include <QNetworkReply>
+#include <QTimer>
 
 namespace {
 
@@ -39,6 +40,7 @@ GlobalManager *GlobalManager::sharedInstance()
 GlobalManager::GlobalManager()
     : m_companySlug(Settings::sharedInstance()->getCompanySlug())
     , accessManager(new QNetworkAccessManager(this))
+    , imageCache(imageCacheKilobytes)
     , archivesMarkedInWorkspaces(Settings::sharedInstance()->loadArchivesMarkedInWorkspaces())
     , recentlyViewed(Settings::sharedInstance()->loadArchiveInWorkspaceViewDate())
 { }
@@ -238,14 +240,26 @@ void GlobalManager::loadAllSharedArchives(const SharedWorkspace &workspace, cons
 
 void GlobalManager::loadImage(const QUrl &url)
 {
-    const auto cached = imageCache.constFind(url);
-    if (cached != imageCache.constEnd()) {
-        emit loadedImageForUrl(url, cached.value());
+    if (const QImage *cached = imageCache.object(url)) {
+        emit loadedImageForUrl(url, *cached);
         return;
     }
     QNetworkRequest request(url);
     DeploymentOverride::instance().prepare(request);
+    request.setTransferTimeout(imageSilenceLimitMs);
     QNetworkReply *reply = accessManager->get(request);
+    // A picture arrives whole within the limits or not at all: a server that
+    // trickles or sends without end is cut off.
+    QTimer::singleShot(QtOVCoreAPIFramework::defaultRequestTimeLimit, reply, [reply] {
+        if (!reply->isFinished())
+            reply->abort();
+    });
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
+        if (received > maximumImageBytes || total > maximumImageBytes) {
+            qWarning() << "Picture larger than" << maximumImageBytes << "bytes:" << reply->url().path();
+            reply->abort();
+        }
+    });
     connect(reply, &QNetworkReply::finished, this, [this, reply, url] {
         reply->deleteLater();
         if (reply->error() != QNetworkReply::NoError) {
@@ -257,7 +271,9 @@ void GlobalManager::loadImage(const QUrl &url)
             return;
         }
         const QImage image = QImage::fromData(reply->readAll(), "jpg");
-        imageCache.insert(url, image);
+        // Costed in kilobytes: the cache keeps the most recent pictures up to its limit.
+        const int cost = int(qMin<qint64>(image.sizeInBytes() / 1024 + 1, imageCacheKilobytes));
+        imageCache.insert(url, new QImage(image), cost);
         emit loadedImageForUrl(url, image);
     });
 }

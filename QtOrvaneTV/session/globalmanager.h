@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QMap>
 #include <QNetworkAccessManager>
+#include <QCache>
 #include <QObject>
 #include <QSet>
 #include <QUrl>
@@ -139,7 +140,11 @@ private:
     QNetworkAccessManager *accessManager = nullptr;
     std::function<void(bool)> m_connHandler;
     bool watermarkEnabled = true;
-    QHash<QUrl, QImage> imageCache;
+    // Pictures (previews, strips, company pictures) by address, bounded.
+    static constexpr int imageCacheKilobytes = 256 * 1024;
+    static constexpr qint64 maximumImageBytes = 32 * 1024 * 1024;
+    static constexpr int imageSilenceLimitMs = 30000;
+    QCache<QUrl, QImage> imageCache;
     QMap<QString, QSet<QString>> archivesMarkedInWorkspaces;
     QMap<QString, QVector<Archive>> recentlyViewed;
     // The client connections this object re-made for each load.

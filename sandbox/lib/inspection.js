@@ -91,7 +91,7 @@ class Inspection {
       }
       case 'DELETE /requests': state.requests.length = 0; return { ok: true };
       case 'POST /faults': {
-        const kinds = ['html', 'envelope', 'status', 'delay', 'drop'];
+        const kinds = ['html', 'envelope', 'status', 'delay', 'drop', 'trickle'];
         if (typeof body.path !== 'string' || !kinds.includes(body.kind)) {
           throw new Error(`a fault needs "path" and "kind" (one of ${kinds.join(', ')})`);
         }

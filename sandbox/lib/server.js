@@ -160,6 +160,17 @@ class ServiceServer {
       } else if (fault.kind === 'drop') {
         req.socket.destroy();
         return;
+      } else if (fault.kind === 'trickle') {
+        // A reply that is never silent for long and never ends in time: one blank
+        // every interval, the envelope after a minute.
+        res.writeHead(200, { 'Content-Type': 'application/json' });
+        const timer = setInterval(() => res.write(' '), fault.intervalMs || 500);
+        const end = setTimeout(() => {
+          clearInterval(timer);
+          res.end(JSON.stringify({ meta: { status: 'ok' }, response: [] }));
+        }, fault.durationMs || 60000);
+        res.on('close', () => { clearInterval(timer); clearTimeout(end); });
+        return;
       }
     }
 

@@ -104,6 +104,8 @@ private slots:
     void stopEmitsStateThenStoppedOnce();
     void openFailures_data();
     void openFailures();
+    void onlyTheProductsAddressesOpen_data();
+    void onlyTheProductsAddressesOpen();
     void liveStreamShowsFrames_data();
     void liveStreamShowsFrames();
     void stoppedEncoderGivesNetworkError();
@@ -137,6 +139,8 @@ void TestAVPlayer::initTestCase()
 {
     QVERIFY2(m_inspector.isValid(), qPrintable(m_inspector.errorText()));
     QVERIFY(m_dir.isValid());
+    // This suite plays files it makes with ffmpeg; the product plays none.
+    AVPlayer::setLocalFilesAllowed(true);
 
     // Bars of known levels (BT.709, limited range): black, 50 % grey, white,
     // then saturated red, over a black floor where the watermark goes.
@@ -456,6 +460,44 @@ void TestAVPlayer::openFailures()
     QVERIFY(!log.errors.first().string().isEmpty());
     // It never started, so there is nothing to stop.
     QCOMPARE(log.names, QStringList{"error"});
+    QCOMPARE(player.state(), AVPlayer::StoppedState);
+}
+
+void TestAVPlayer::onlyTheProductsAddressesOpen_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<bool>("playable");
+    QTest::newRow("srt") << "srt://127.0.0.1:9000?passphrase=x" << true;
+    QTest::newRow("tcp") << "tcp://127.0.0.1:9000" << true;
+    QTest::newRow("https recording") << "https://media.orvane.tv/media/records/rec-001/video.ts" << true;
+    QTest::newRow("plain http") << "http://media.orvane.tv/media/records/rec-001/video.ts" << false;
+    QTest::newRow("lavfi graph") << "av://lavfi:testsrc" << false;
+    QTest::newRow("edl list") << "edl://%10%/etc/passwd" << false;
+    QTest::newRow("file url") << "file:///etc/passwd" << false;
+    QTest::newRow("local path") << "/etc/passwd" << false;
+    QTest::newRow("scheme without address") << "srt:" << false;
+}
+
+void TestAVPlayer::onlyTheProductsAddressesOpen()
+{
+    QFETCH(QString, url);
+    QFETCH(bool, playable);
+    AVPlayer::setLocalFilesAllowed(false);
+    const bool taken = AVPlayer::isPlayableAddress(url);
+    AVPlayer::setLocalFilesAllowed(true);
+    QCOMPARE(taken, playable);
+    if (playable)
+        return;
+    AVPlayer::setLocalFilesAllowed(false);
+    AVPlayer player;
+    SignalLog log(&player);
+    player.play(url);
+    AVPlayer::setLocalFilesAllowed(true);
+    // Refused at once, before mpv sees the address.
+    QCOMPARE(log.names, QStringList{"error"});
+    QCOMPARE(int(log.errors.first().error()), int(AVError::OpenError));
+    QVERIFY2(log.errors.first().string().endsWith(QStringLiteral("This address cannot be played")),
+             qPrintable(log.errors.first().string()));
     QCOMPARE(player.state(), AVPlayer::StoppedState);
 }
 

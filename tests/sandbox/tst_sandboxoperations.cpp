@@ -76,6 +76,7 @@ private slots:
     void streamViewsAreReported();
     void injectedFaults_data();
     void injectedFaults();
+    void aTricklingReplyIsBounded();
     void tlsIsVerified();
 
 private:
@@ -612,6 +613,23 @@ void TestSandboxOperations::injectedFaults()
     m_client->setRequestTimeout(30000);
     m_client->getMyCompanies(false);
     QCOMPARE(emitted(spy).last(), QString());
+}
+
+void TestSandboxOperations::aTricklingReplyIsBounded()
+{
+    // A blank every 200 ms: never silent long enough for the transfer time-out,
+    // so only the bound on the whole request ends it.
+    m_inspector->queueFault({{"path", "/api/v1.1/me/companies"}, {"kind", "trickle"}, {"intervalMs", 200}});
+    m_client->setRequestTimeout(5000);
+    m_client->setRequestTimeLimit(3000);
+    QSignalSpy spy(m_client.get(), &Api::myCompaniesGotten);
+    m_client->getMyCompanies(false);
+    const QStringList actual = emitted(spy);
+    m_client->setRequestTimeLimit(Api::defaultRequestTimeLimit);
+    m_client->setRequestTimeout(30000);
+    QCOMPARE(actual.size(), 2);
+    QCOMPARE(actual.last(), Api::networkFailureText());
+    m_inspector->remove("/faults");
 }
 
 void TestSandboxOperations::tlsIsVerified()

@@ -3,6 +3,7 @@
 // their cache, share permissions and live snapshots.
 #include "session/globalmanager.h"
 #include "qtovcoreapiframework.h"
+#include "loopbackhttpserver.h"
 #include "sandboxinspector.h"
 #include "viewertestsupport.h"
 #include "session/settings.h"
@@ -59,6 +60,7 @@ private slots:
     void markedRecordings();
     void recentlyViewedRecordings();
     void imageCache();
+    void oversizedPicturesAreCutOff();
     void companyImage();
     void sharePermissions_data();
     void sharePermissions();
@@ -243,6 +245,29 @@ void TestGlobalManager::recentlyViewedRecordings()
     for (const QJsonValue &value : storedMaps().value("viewed").toObject().value("41").toArray())
         stored << value.toObject().value("id").toString();
     QCOMPARE(stored, expected);
+}
+
+void TestGlobalManager::oversizedPicturesAreCutOff()
+{
+    // 40 MiB announced and sent: the download is cut off, nothing is cached or
+    // shown, and the next picture still loads.
+    LoopbackHttpServer server;
+    QVERIFY(server.listen());
+    LoopbackHttpServer::Reply huge;
+    huge.contentType = "image/jpeg";
+    huge.body = QByteArray(40 * 1024 * 1024, 'x');
+    server.setReply("/huge.jpg", huge);
+    QSignalSpy loaded(m_manager, &GlobalManager::loadedImageForUrl);
+    const QUrl hugeUrl = server.baseUrl().resolved(QUrl("/huge.jpg"));
+    m_manager->loadImage(hugeUrl);
+    QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 1, 10000);
+    QTest::qWait(1000);
+    QCOMPARE(loaded.count(), 0);
+
+    const QUrl strip("https://media.orvane.tv:443/media/records/rec-012/extended.jpg");
+    m_manager->loadImage(strip);
+    QVERIFY(loaded.wait(15000));
+    QCOMPARE(loaded.last().at(0).toUrl(), strip);
 }
 
 void TestGlobalManager::imageCache()
