@@ -39,6 +39,13 @@ Connection::Connection(Socket *socket, ConnectionListeners listeners)
         onTransportClosed();
     });
     connect(&m_reconnect, &QTimer::timeout, this, &Connection::openSocket);
+    connect(&m_opening, &QTimer::timeout, this, [this] {
+        if (m_state != State::Connecting && m_state != State::Handshaken)
+            return;
+        debug(QStringLiteral("the server did not complete the opening in time"));
+        dropSocket();
+        onTransportClosed();
+    });
 }
 
 Connection::~Connection()
@@ -75,6 +82,7 @@ void Connection::start(const QUrl &url, const QMap<QString, QString> &query)
 void Connection::stop()
 {
     m_reconnect.stop();
+    m_opening.stop();
     const State previous = m_state;
     m_state = State::Idle;
     if (previous == State::Connected && m_webSocket)
@@ -88,6 +96,8 @@ void Connection::openSocket()
 {
     dropSocket();
     m_state = State::Connecting;
+    m_opening.setSingleShot(true);
+    m_opening.start(m_policy.openingLimitMs);
     m_pendingAttachments = 0;
     auto *webSocket = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this);
     m_webSocket = webSocket;
@@ -148,6 +158,7 @@ void Connection::onSocketPacket(const SocketPacket &packet)
         if (m_state != State::Handshaken)
             return;
         m_state = State::Connected;
+        m_opening.stop();
         m_failedAttempts = 0;
         if (m_listeners.open)
             m_listeners.open();
@@ -186,6 +197,7 @@ void Connection::onTransportClosed()
     if (previous == State::Idle || previous == State::Waiting)
         return;
     m_heartbeat.stop();
+    m_opening.stop();
     m_state = State::Waiting;
     if (previous == State::Connected) {
         if (m_listeners.close)

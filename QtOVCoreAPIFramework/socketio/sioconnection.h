@@ -36,6 +36,10 @@ struct ReconnectPolicy
     int delayMs = 1000; // first delay
     int delayMaxMs = 5000; // ceiling
     double randomization = 0.5;
+    // A connection not through the Engine.IO handshake and the namespace connect
+    // within this time is given up and tried again (a server may accept the
+    // socket and then say nothing).
+    int openingLimitMs = 20000;
 
     int delayFor(int attempt, std::mt19937 &random) const;
 };
@@ -78,6 +82,7 @@ private:
     // Children, so they move to the network thread with the connection.
     QTimer m_heartbeat{this};
     QTimer m_reconnect{this};
+    QTimer m_opening{this};
     QUrl m_url;
     EngineHandshake m_handshake;
     State m_state = State::Idle;

@@ -16,6 +16,12 @@
 #include <QMutex>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QWebSocket>
+#include <QWebSocketServer>
+#include <QFileInfo>
+#include <QSslKey>
+#include <QSslConfiguration>
+#include <QFile>
 #include <QtTest>
 
 #include <atomic>
@@ -118,6 +124,7 @@ private slots:
     void refusedConnectionReachesTheFailListener_data();
     void refusedConnectionReachesTheFailListener();
     void unreachableServerIsRetried();
+    void silentServerIsLeftAndRetried();
     void droppedConnectionReconnects();
     void serverRestartReconnects();
     void connectCloseCycles();
@@ -261,6 +268,45 @@ void TestSocketIoClient::unreachableServerIsRetried()
     QTRY_VERIFY_WITH_TIMEOUT(recorder.fails.load() >= 3, 15000);
     QCOMPARE(recorder.opens.load(), 0);
     client.close();
+}
+
+void TestSocketIoClient::silentServerIsLeftAndRetried()
+{
+    // Accepts the WebSocket and never sends the Engine.IO handshake. It serves
+    // the deployment's certificate (issued for 127.0.0.1 too), which the client trusts.
+    SandboxInspector inspector;
+    const QString tls = QFileInfo(inspector.deployment().value("caCertificates").toArray().at(0).toString()).absolutePath();
+    QFile keyFile(tls + "/server.key");
+    QVERIFY(keyFile.open(QIODevice::ReadOnly));
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setLocalCertificateChain(QSslCertificate::fromPath(tls + "/server.pem"));
+    configuration.setPrivateKey(QSslKey(&keyFile, QSsl::Rsa));
+    configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+    QWebSocketServer silent(QStringLiteral("silent"), QWebSocketServer::SecureMode);
+    silent.setSslConfiguration(configuration);
+    QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+    std::atomic<int> accepted{0};
+    QList<QWebSocket *> sockets;
+    QObject::connect(&silent, &QWebSocketServer::newConnection, [&] {
+        while (QWebSocket *socket = silent.nextPendingConnection()) {
+            sockets << socket;
+            ++accepted;
+        }
+    });
+    Client client;
+    ReconnectPolicy quick;
+    quick.delayMs = 100;
+    quick.delayMaxMs = 200;
+    quick.openingLimitMs = 500;
+    client.setReconnectPolicy(quick);
+    Recorder recorder;
+    recorder.attach(client);
+    client.connect(QUrl(QStringLiteral("https://127.0.0.1:%1/").arg(silent.serverPort())), query());
+    QTRY_VERIFY_WITH_TIMEOUT(accepted.load() >= 3, 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.fails.load() >= 2, 5000);
+    QCOMPARE(recorder.opens.load(), 0);
+    client.close();
+    qDeleteAll(sockets);
 }
 
 void TestSocketIoClient::droppedConnectionReconnects()
