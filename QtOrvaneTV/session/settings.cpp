@@ -83,6 +83,45 @@ void Settings::store(bool Settings::*member, bool value)
     write(keyOf(storedFlags(), member), value);
 }
 
+QDataStream &operator>>(QDataStream &stream, ViewedArchives &viewed)
+{
+    viewed.clear();
+    // Every stored element takes some bytes, so no count can exceed what is left.
+    const auto plausible = [&stream](quint32 count) {
+        QIODevice *device = stream.device();
+        return stream.status() == QDataStream::Ok
+            && (!device || device->isSequential() || qint64(count) * 4 <= device->bytesAvailable());
+    };
+    quint32 workspaces = 0;
+    stream >> workspaces;
+    if (!plausible(workspaces)) {
+        stream.setStatus(QDataStream::ReadCorruptData);
+        return stream;
+    }
+    for (quint32 i = 0; i < workspaces; ++i) {
+        QString workspace;
+        quint32 count = 0;
+        stream >> workspace >> count;
+        if (!plausible(count)) {
+            viewed.clear();
+            stream.setStatus(QDataStream::ReadCorruptData);
+            return stream;
+        }
+        QVector<Archive> recordings;
+        for (quint32 j = 0; j < count; ++j) {
+            Archive archive;
+            stream >> archive;
+            if (stream.status() != QDataStream::Ok) {
+                viewed.clear();
+                return stream;
+            }
+            recordings.append(archive);
+        }
+        viewed.insert(workspace, recordings);
+    }
+    return stream;
+}
+
 void Settings::registerTypes()
 {
     static const bool registered = [] {

@@ -9,6 +9,7 @@
 #include <QMetaType>
 #include <QObject>
 #include <QSet>
+#include <QDataStream>
 #include <QSettings>
 
 #include <vector>
@@ -28,6 +29,12 @@ using PlayerSettingsByWorkspace = QMap<QString, QMap<QString, PlayerSettings>>;
 Q_DECLARE_METATYPE(LayoutPreference)
 Q_DECLARE_METATYPE(MarkedArchives)
 Q_DECLARE_METATYPE(ViewedArchives)
+
+// The recently viewed lists are read without trusting their stored counts: the
+// toolkit's reader reserves a list's claimed size before reading it, so a damaged
+// file claiming millions of recordings would exhaust memory at every start. The
+// written form is the toolkit's, so stored files read as before.
+QDataStream &operator>>(QDataStream &stream, ViewedArchives &viewed);
 Q_DECLARE_METATYPE(PlayerSettingsByWorkspace)
 
 // The viewer's persistent store: the session, the last selections, the layout,

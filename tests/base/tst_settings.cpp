@@ -66,6 +66,8 @@ private slots:
     void playerSettingsPerWorkspace();
     void playerSettingsValues();
     void chatSettings();
+    void damagedListsNeverStopTheStart_data();
+    void damagedListsNeverStopTheStart();
 
 private:
     QTemporaryDir m_home; // this process's own configuration folder
@@ -299,6 +301,61 @@ void TestSettings::chatSettings()
     QVERIFY(ChatSettings(true, false).isEqual(ChatSettings(true, false)));
     QVERIFY(!ChatSettings(true, false).isEqual(ChatSettings(true, true)));
     QVERIFY(!ChatSettings(false, true).isEqual(ChatSettings(true, true)));
+}
+
+void TestSettings::damagedListsNeverStopTheStart_data()
+{
+    QTest::addColumn<quint32>("claimed");
+    QTest::newRow("twenty million") << quint32(20000000);
+    QTest::newRow("2^31 - 1") << quint32(2147483647);
+    QTest::newRow("all ones") << quint32(0xfffffffe);
+}
+
+void TestSettings::damagedListsNeverStopTheStart()
+{
+    QFETCH(quint32, claimed);
+    // The stored form of one workspace whose list claims far more recordings
+    // than follow it.
+    QByteArray bytes;
+    {
+        QDataStream out(&bytes, QIODevice::WriteOnly);
+        out.setVersion(QDataStream::Qt_5_15);
+        out << quint32(1) << QString("w1") << claimed;
+    }
+    QDataStream in(bytes);
+    in.setVersion(QDataStream::Qt_5_15);
+    ViewedArchives viewed;
+    in >> viewed;
+    QVERIFY(viewed.isEmpty());
+    QVERIFY(in.status() != QDataStream::Ok);
+
+    // And through a settings file, as the viewer reads it at start: a real list
+    // written, then its count damaged in the file.
+    const QString home = m_others.path() + "/damaged-" + QString::number(claimed);
+    {
+        QScopedPointer<QSettings> raw(rawSettings(home));
+        Archive archive;
+        archive.id = "r1";
+        raw->setValue("recentlyViewed", QVariant::fromValue(ViewedArchives{{"w1", {archive}}}));
+    }
+    QFile file(home + "/orvane/Orvane TV.conf");
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QByteArray text = file.readAll();
+    file.close();
+    // "w1" in UTF-16, then the list's count 1, as the file writes them.
+    const QByteArray written = QByteArray("\\0w\\0\\x31\\0\\0\\0\\x1");
+    QVERIFY2(text.contains(written), text.constData());
+    QByteArray count;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        count += "\\x" + QByteArray::number((claimed >> shift) & 0xff, 16) + (shift ? "" : "");
+    text.replace(written, QByteArray("\\0w\\0\\x31") + count);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+    file.close();
+    // The viewer's store opens (in a process of its own) and the list reads empty.
+    const QJsonObject dump = probe(home, "dump");
+    QVERIFY(!dump.isEmpty());
+    QCOMPARE(dump.value("viewed"), QJsonValue(0));
 }
 
 QTEST_GUILESS_MAIN(TestSettings)
