@@ -3,6 +3,7 @@
 #include "qtovcoreapiframework.h"
 
 #include "logredaction.h"
+#include "oneshotupload.h"
 #include "serviceenvelope.h"
 #include "deploymentoverride.h"
 #include "jsonconvert.h"
@@ -169,8 +170,10 @@ void QtOVCoreAPIFramework::request(QNetworkAccessManager::Operation operation, R
     case QNetworkAccessManager::PostOperation:
     case QNetworkAccessManager::PutOperation:
         networkRequest.setRawHeader("Content-Type", "application/json");
-        reply = operation == QNetworkAccessManager::PostOperation ? networkManager->post(networkRequest, body)
-                                                                  : networkManager->put(networkRequest, body);
+        // Reports and changes reach the service at most once, even when a
+        // connection drops after sending (the toolkit would send them again).
+        reply = OneShotUpload::send(networkManager, networkRequest,
+                                    operation == QNetworkAccessManager::PostOperation ? "POST" : "PUT", body);
         break;
     case QNetworkAccessManager::DeleteOperation:
         reply = networkManager->deleteResource(networkRequest);
@@ -252,7 +255,7 @@ void QtOVCoreAPIFramework::onReplyFinished(QNetworkReply *reply, RequestType typ
     if (reply->error() != QNetworkReply::NoError) {
         // The transport's description names the request URL; the secrets in it stay out.
         handleError(type,
-                    isNetworkLayerError(reply->error())
+                    isNetworkLayerError(reply->error()) || reply->error() == QNetworkReply::ContentReSendError
                         ? networkFailureText()
                         : LogRedaction::redactedText(reply->errorString(), contacted));
         return;

@@ -4,6 +4,7 @@
 #include "deploymentoverride.h"
 #include "globalmanager.h"
 #include "logredaction.h"
+#include "oneshotupload.h"
 #include "serviceenvelope.h"
 
 #include <QDebug>
@@ -141,7 +142,9 @@ void CoreAPIManager::post(int kind, const QUrl &url, const QByteArray &body)
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     DeploymentOverride::instance().prepare(request);
-    watch(m_network->post(request, body), kind);
+    // The statistics reach the service at most once, even when a connection
+    // drops after sending (the toolkit would send them again).
+    watch(OneShotUpload::send(m_network, request, "POST", body), kind);
 }
 
 void CoreAPIManager::watch(QNetworkReply *reply, int kind)

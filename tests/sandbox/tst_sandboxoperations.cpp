@@ -77,6 +77,7 @@ private slots:
     void injectedFaults_data();
     void injectedFaults();
     void aTricklingReplyIsBounded();
+    void aDroppedReportIsNotSentTwice();
     void tlsIsVerified();
 
 private:
@@ -630,6 +631,28 @@ void TestSandboxOperations::aTricklingReplyIsBounded()
     QCOMPARE(actual.size(), 2);
     QCOMPARE(actual.last(), Api::networkFailureText());
     m_inspector->remove("/faults");
+}
+
+void TestSandboxOperations::aDroppedReportIsNotSentTwice()
+{
+    // The connection drops after the report was received: the toolkit would send
+    // it again and the service would count the view twice.
+    const QString path = "/api/v1.0/acme/views/rec-006";
+    const int viewsBefore = m_inspector->get("/views").toArray().size();
+    m_inspector->clearRequests();
+    m_inspector->queueFault({{"path", path}, {"kind", "drop"}, {"times", 1}});
+    QSignalSpy spy(m_client.get(), &Api::gotStreamViewResponse);
+    m_client->sendStreamView("acme", true, "rec-006", 41, 1000);
+    QCOMPARE(emitted(spy), QStringList{Api::networkFailureText()});
+    QTest::qWait(1000);
+    QCOMPARE(m_inspector->requests(path).size(), 1);
+    QCOMPARE(m_inspector->get("/views").toArray().size(), viewsBefore);
+    m_inspector->remove("/faults");
+    // The next report goes through once.
+    m_client->sendStreamView("acme", true, "rec-006", 41, 1000);
+    QCOMPARE(emitted(spy), QStringList{""});
+    QCOMPARE(m_inspector->requests(path).size(), 2);
+    QCOMPARE(m_inspector->get("/views").toArray().size(), viewsBefore + 1);
 }
 
 void TestSandboxOperations::tlsIsVerified()
