@@ -1,6 +1,7 @@
 // The recordings browser and the archive player against the local deployment's
 // recordings: the overview, paging of the full list, filters, marking, the
 // scrub over the extended preview, playback, time labels, the end and the slider.
+#include "deploymentoverride.h"
 #include "openglwidgetrenderer.h"
 #include "qtovcoreapiframework.h"
 #include "recordings/archivecell.h"
@@ -27,6 +28,11 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QJsonArray>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QUrlQuery>
 #include <QtTest>
 
 #include <memory>
@@ -53,6 +59,7 @@ private slots:
     void initTestCase();
     void init();
     void overviewAndPaging();
+    void repeatedAnswersGiveOneCell();
     void cameraNameFilter();
     void dateFilterAsksTheSameDaysOnEveryPage();
     void calendarRanges();
@@ -152,6 +159,59 @@ void TestRecordings::overviewAndPaging()
     area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
     QTest::qWait(300);
     QCOMPARE(pageRequests().size(), pages.size()); // nothing after the last page
+}
+
+void TestRecordings::repeatedAnswersGiveOneCell()
+{
+    // The list moved on between two pages (a recording came in), so the second
+    // answer starts with the last recording of the first: it is shown once.
+    auto browser = openBrowser();
+    QVERIFY(browser);
+    const int total = browser->total();
+    const SandboxInspector::Request first = pageRequests().first();
+    const auto pageJson = [&](int offset) {
+        QUrl url(QStringLiteral("https://%1%2").arg(first.host, first.path));
+        QUrlQuery query;
+        for (const auto &item : first.query)
+            query.addQueryItem(item.first, QString::fromUtf8(QUrl::toPercentEncoding(
+                item.first == "offset" ? QString::number(offset) : item.second)));
+        url.setQuery(query);
+        QNetworkRequest request(url);
+        DeploymentOverride::instance().prepare(request);
+        QNetworkAccessManager network;
+        QNetworkReply *reply = network.get(request);
+        QSignalSpy done(reply, &QNetworkReply::finished);
+        done.wait(15000);
+        const QJsonObject envelope = QJsonDocument::fromJson(reply->readAll()).object();
+        delete reply;
+        return envelope;
+    };
+    const QJsonObject firstPage = pageJson(0);
+    QJsonObject secondPage = pageJson(10);
+    const QJsonArray firstRecords = firstPage["response"].toArray().at(0).toObject()["records"].toArray();
+    QJsonArray secondRecords = secondPage["response"].toArray().at(0).toObject()["records"].toArray();
+    QCOMPARE(firstRecords.size(), 10);
+    QCOMPARE(secondRecords.size(), 10);
+    secondRecords.replace(0, firstRecords.last());
+    secondPage["response"] = QJsonArray{QJsonObject{{"records", secondRecords}}};
+    m_inspector->queueFault({{"path", first.path}, {"kind", "envelope"}, {"envelope", secondPage}});
+    // From here on only the browser's pages: the first is in, the others follow.
+    m_inspector->clearRequests();
+    const int laterPages = (total + 9) / 10 - 1;
+
+    QTest::mouseClick(browser->findChild<QToolButton *>("showAllButton"), Qt::LeftButton);
+    auto *area = browser->findChild<QScrollArea *>("allRecordingsScrollArea");
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            if (!browser->loading())
+                area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
+            return pageRequests().size() >= laterPages && !browser->loading();
+        },
+        60000));
+    QTest::qWait(500);
+    // Every page was answered (one recording twice), and it stands once.
+    QCOMPARE(browser->loadedCount(), total);
+    QCOMPARE(browser->cells("allRecordingsGrid").size(), total - 1);
 }
 
 void TestRecordings::cameraNameFilter()
