@@ -43,7 +43,9 @@ GlobalManager::GlobalManager()
     , imageCache(imageCacheKilobytes)
     , archivesMarkedInWorkspaces(Settings::sharedInstance()->loadArchivesMarkedInWorkspaces())
     , recentlyViewed(Settings::sharedInstance()->loadArchiveInWorkspaceViewDate())
-{ }
+{
+    connect(this, &GlobalManager::loadedImageForUrl, this, &GlobalManager::answerPreviewWaiters);
+}
 
 // ---- Signed-in state and selection -------------------------------------------------
 
@@ -244,6 +246,11 @@ void GlobalManager::loadImage(const QUrl &url)
         emit loadedImageForUrl(url, *cached);
         return;
     }
+    // One download per address: the cells that show the same picture all hear
+    // the answer of the one request.
+    if (m_loadingImages.contains(url))
+        return;
+    m_loadingImages.insert(url);
     QNetworkRequest request(url);
     DeploymentOverride::instance().prepare(request);
     request.setTransferTimeout(imageSilenceLimitMs);
@@ -262,6 +269,7 @@ void GlobalManager::loadImage(const QUrl &url)
     });
     connect(reply, &QNetworkReply::finished, this, [this, reply, url] {
         reply->deleteLater();
+        m_loadingImages.remove(url);
         if (reply->error() != QNetworkReply::NoError) {
             // Not cached: the next request for the address tries again.
             if (reply->error() == QNetworkReply::ConnectionRefusedError)
@@ -280,17 +288,24 @@ void GlobalManager::loadImage(const QUrl &url)
 
 void GlobalManager::loadPreview(const Archive &archive)
 {
+    // The recording waits for its picture; one listener (made with the manager)
+    // answers every waiting recording. A listener per call, attached for good,
+    // made every picture answer every earlier call: with thousands of recordings
+    // paging slowed to a crawl.
     const QUrl previewUrl(archive.previewUrl);
-    const QString id = archive.id;
-    // Stays attached on purpose: the picture is fetched once and cached, and a
-    // later request for the same address answers from the cache through this
-    // same listener, so every cell showing the recording gets it.
-    connect(this, &GlobalManager::loadedImageForUrl, this,
-            [this, previewUrl, id](const QUrl &url, const QImage &image) {
-                if (url == previewUrl)
-                    emit archivePreviewLoadedForId(id, image.copy());
-            });
+    m_previewWaiters[previewUrl].insert(archive.id);
     loadImage(previewUrl);
+}
+
+void GlobalManager::answerPreviewWaiters(const QUrl &url, const QImage &image)
+{
+    const auto waiting = m_previewWaiters.find(url);
+    if (waiting == m_previewWaiters.end())
+        return;
+    const QSet<QString> ids = waiting.value();
+    m_previewWaiters.erase(waiting);
+    for (const QString &id : ids)
+        emit archivePreviewLoadedForId(id, image.copy());
 }
 
 void GlobalManager::loadArchiveImages(const QString &workspaceName)

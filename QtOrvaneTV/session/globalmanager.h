@@ -127,6 +127,7 @@ private:
     GlobalManager();
     // False, with a warning, while no client is set.
     bool hasFramework() const;
+    void answerPreviewWaiters(const QUrl &url, const QImage &image);
     void disconnectSIO();
     void rememberPlaying(const QString &id, const QString &name, bool isArchive);
     bool sharePermission(bool CompanyShare::*flag, bool logRefusals) const;
@@ -145,6 +146,8 @@ private:
     static constexpr qint64 maximumImageBytes = 32 * 1024 * 1024;
     static constexpr int imageSilenceLimitMs = 30000;
     QCache<QUrl, QImage> imageCache;
+    QSet<QUrl> m_loadingImages;  // addresses being downloaded
+    QHash<QUrl, QSet<QString>> m_previewWaiters;  // recordings waiting for a preview, by its address
     QMap<QString, QSet<QString>> archivesMarkedInWorkspaces;
     QMap<QString, QVector<Archive>> recentlyViewed;
     // The client connections this object re-made for each load.

@@ -71,6 +71,42 @@ class Inspection {
     });
   }
 
+  // For scale measurements: "count" more recordings of one camera, copies of its
+  // newest one spread over the days before it (one every 20 minutes), with ids
+  // "bulk-<camera>-<n>". They list, page and filter like the seeded ones.
+  seedRecordings({ camera, count }) {
+    const template = this.seed.recordings.find((r) => r.cameraId === camera);
+    if (!template || !Number.isInteger(count) || count < 1 || count > 100000) {
+      throw new Error('needs a "camera" with recordings and a "count" from 1 to 100000');
+    }
+    const added = [];
+    for (let i = 0; i < count; i += 1) {
+      const id = `bulk-${camera}-${i + 1}`;
+      const createdMs = template.createdMs - (i + 1) * 20 * 60e3;
+      const createdAt = new Date(createdMs).toISOString().replace(/\.\d{3}Z$/, 'Z');
+      added.push({
+        ...template, id, createdMs,
+        json: { ...template.json, id, externalId: `ext-${id}`, createdAt,
+          name: `${template.json.cameraName} ${createdAt.slice(0, 16).replace('T', ' ')}`,
+          // Addresses of their own, as every recording has (their pictures are not there).
+          previewUrl: template.json.previewUrl.replace(template.id, id),
+          extendedPreviewUrl: template.json.extendedPreviewUrl.replace(template.id, id),
+          audioThumbnailPreviewUrl: template.json.audioThumbnailPreviewUrl.replace(template.id, id) },
+      });
+    }
+    this.seed.recordings.push(...added);
+    this.seed.recordings.sort((a, b) => b.createdMs - a.createdMs || a.id.localeCompare(b.id));
+    return { added: added.length, total: this.seed.recordings.length };
+  }
+
+  removeSeededRecordings() {
+    const before = this.seed.recordings.length;
+    const kept = this.seed.recordings.filter((r) => !r.id.startsWith('bulk-'));
+    this.seed.recordings.length = 0;
+    this.seed.recordings.push(...kept);
+    return { removed: before - kept.length };
+  }
+
   // Live streams stop and start asynchronously; the reply waits for them.
   async handleLive(route, body) {
     if (typeof body.stream !== 'string') throw new Error('needs "stream"');
@@ -130,6 +166,8 @@ class Inspection {
       case 'GET /live': return this.live.describe();
       case 'GET /hub': return this.hub.describe();
       case 'GET /provider-grants': return state.providerGrants;
+      case 'POST /seed/recordings': return this.seedRecordings(body);
+      case 'DELETE /seed/recordings': return this.removeSeededRecordings();
       case 'GET /hub/messages': return this.hub.messages;
       case 'POST /hub/message': return this.hub.inject(body);
       case 'POST /hub/drop': return { dropped: this.hub.drop(typeof body.userId === 'string' ? body.userId : undefined) };
