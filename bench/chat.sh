@@ -1,20 +1,4 @@
 #!/usr/bin/env bash
-# The chat window under a busy channel, from a fresh machine: installs what is
-# missing, builds a release build with the benchmark program, starts a local
-# deployment and measures under a virtual display. The JSON lines are the figures.
+# The chat window under a busy channel (see gui-bench.sh for what it sets up).
 #   BENCH_MESSAGES (default 5000), BENCH_RATE per second (default 50)
-set -euo pipefail
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${ORVANE_BENCH_BUILD:-$root/build-bench}
-
-"$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DORVANE_BUILD_TESTS=OFF -DORVANE_BUILD_BENCH=ON
-cmake --build "$build" -j2 --target orvane-bench-chat
-
-run_dir=$build/sandbox-run
-"$root/sandbox/scripts/fixture.sh" start "$run_dir" "$build/sandbox-state" > /dev/null
-trap '"$root/sandbox/scripts/fixture.sh" stop "$run_dir"' EXIT
-export ORVANE_DEPLOYMENT=$run_dir/deployment.json
-export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
-
-xvfb-run -a -s "-screen 0 1920x1080x24" "$build/bench/orvane-bench-chat"
+exec "$(dirname "${BASH_SOURCE[0]}")/gui-bench.sh" orvane-bench-chat

@@ -12,6 +12,8 @@
 #include "rtmtypes.h"
 #include "textchatwidget.h"
 
+#include "guithreadprobe.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -27,19 +29,6 @@
 #include <thread>
 
 namespace {
-
-double threadCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
-}
-
-void figure(const char *name, double value, const char *unit)
-{
-    std::printf("{\"figure\": \"%s\", \"value\": %.2f, \"unit\": \"%s\"}\n", name, value, unit);
-    std::fflush(stdout);
-}
 
 struct Joined
     : orvane::rtm::IRtmServiceEventHandler
@@ -130,14 +119,7 @@ int main(int argc, char *argv[])
     });
     seconds.start(1000);
 
-    double worstLateness = 0;
-    QElapsedTimer tick;
-    tick.start();
-    QTimer probe;
-    probe.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&probe, &QTimer::timeout,
-                     [&] { worstLateness = qMax(worstLateness, double(tick.restart()) - 10.0); });
-    probe.start(10);
+    LatenessProbe probe;
 
     QElapsedTimer elapsed;
     elapsed.start();
@@ -153,11 +135,11 @@ int main(int argc, char *argv[])
 
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    figure("chat_messages_shown", pane->cellCount(), "messages");
-    figure("chat_seconds_to_show_all", elapsed.elapsed() / 1000.0, "s");
-    figure("chat_gui_thread_busiest_second", busiest, "ms CPU per s");
-    figure("chat_gui_thread_worst_lateness", worstLateness, "ms");
-    figure("chat_peak_memory", usage.ru_maxrss / 1024.0, "MiB");
+    printFigure("chat_scale", "chat_messages_shown", pane->cellCount(), "messages");
+    printFigure("chat_scale", "chat_seconds_to_show_all", elapsed.elapsed() / 1000.0, "s");
+    printFigure("chat_scale", "chat_gui_thread_busiest_second", busiest, "ms CPU per s");
+    printFigure("chat_scale", "chat_gui_thread_worst_lateness", probe.worstLateness(), "ms");
+    printFigure("chat_scale", "chat_peak_memory", usage.ru_maxrss / 1024.0, "MiB");
     channel->release();
     service->release();
     return pane->cellCount() >= total ? 0 : 1;

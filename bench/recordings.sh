@@ -1,22 +1,5 @@
 #!/usr/bin/env bash
-# The recordings browser paging through a space of 2,000 more recordings, from a fresh machine: installs what is
-# missing, builds a release build with the benchmark program, starts a local
-# deployment and measures under a virtual display. The JSON lines are the figures.
+# The recordings browser paging through a space of 2,000 more recordings (see
+# gui-bench.sh for what it sets up).
 #   BENCH_RECORDINGS (default 2000)
-set -euo pipefail
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${ORVANE_BENCH_BUILD:-$root/build-bench}
-
-"$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DORVANE_BUILD_TESTS=OFF -DORVANE_BUILD_BENCH=ON
-cmake --build "$build" -j2 --target orvane-bench-recordings
-
-run_dir=$build/sandbox-run
-"$root/sandbox/scripts/fixture.sh" start "$run_dir" "$build/sandbox-state" > /dev/null
-trap '"$root/sandbox/scripts/fixture.sh" stop "$run_dir"' EXIT
-export ORVANE_DEPLOYMENT=$run_dir/deployment.json
-export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
-# The viewer's settings of this run stay out of the user's own.
-export XDG_CONFIG_HOME=$(mktemp -d)
-
-xvfb-run -a -s "-screen 0 1920x1080x24" "$build/bench/orvane-bench-recordings"
+exec "$(dirname "${BASH_SOURCE[0]}")/gui-bench.sh" orvane-bench-recordings

@@ -10,6 +10,8 @@
 #include "session/globalmanager.h"
 #include "viewertestsupport.h"
 
+#include "guithreadprobe.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QScrollArea>
@@ -21,24 +23,6 @@
 #include <cstdio>
 #include <ctime>
 #include <sys/resource.h>
-
-namespace {
-
-double threadCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
-}
-
-void figure(const char *name, double value, const char *unit)
-{
-    std::printf("{\"bench\": \"recordings_scale\", \"figure\": \"%s\", \"value\": %.2f, \"unit\": \"%s\"}\n", name,
-                value, unit);
-    std::fflush(stdout);
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -81,13 +65,7 @@ int main(int argc, char *argv[])
     browser.findChild<QToolButton *>("showAllButton")->click();
     auto *area = browser.findChild<QScrollArea *>("allRecordingsScrollArea");
 
-    double worstLateness = 0;
-    QElapsedTimer tick;
-    tick.start();
-    QTimer probe;
-    probe.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&probe, &QTimer::timeout, [&] { worstLateness = qMax(worstLateness, double(tick.restart()) - 10.0); });
-    probe.start(10);
+    LatenessProbe probe;
 
     const double cpuAtStart = threadCpuMs();
     QElapsedTimer wall;
@@ -105,13 +83,13 @@ int main(int argc, char *argv[])
 
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    figure("recordings_total", browser.total(), "recordings");
-    figure("recordings_shown", browser.cells("allRecordingsGrid").size(), "cells");
-    figure("pages_loaded", pages, "pages");
-    figure("gui_thread_cpu_per_page", pages ? cpu / pages : 0, "ms");
-    figure("wall_time_per_page", pages ? seconds * 1000 / pages : 0, "ms");
-    figure("gui_thread_worst_lateness", worstLateness, "ms");
-    figure("peak_memory", usage.ru_maxrss / 1024.0, "MiB");
+    printFigure("recordings_scale", "recordings_total", browser.total(), "recordings");
+    printFigure("recordings_scale", "recordings_shown", browser.cells("allRecordingsGrid").size(), "cells");
+    printFigure("recordings_scale", "pages_loaded", pages, "pages");
+    printFigure("recordings_scale", "gui_thread_cpu_per_page", pages ? cpu / pages : 0, "ms");
+    printFigure("recordings_scale", "wall_time_per_page", pages ? seconds * 1000 / pages : 0, "ms");
+    printFigure("recordings_scale", "gui_thread_worst_lateness", probe.worstLateness(), "ms");
+    printFigure("recordings_scale", "peak_memory", usage.ru_maxrss / 1024.0, "MiB");
     inspector.remove(QStringLiteral("/seed/recordings"));
     return browser.loadedCount() >= browser.total() ? 0 : 1;
 }

@@ -339,7 +339,6 @@ void HubConnection::onFrame(const QString &message)
 
 void HubConnection::setState(int state, int reason)
 {
-    m_state = state;
     m_handler->onConnectionStateChanged(state, reason);
 }
 

@@ -76,7 +76,6 @@ private:
     bool m_wanted = false; // logged in, or asked to be
     bool m_everLoggedIn = false;
     bool m_loggedIn = false;
-    int m_state = CONNECTION_STATE_DISCONNECTED;
     int m_attempt = 0;
     QTimer *m_retryTimer; // children, so that they move to the service's thread
     QTimer *m_loginTimer;
