@@ -83,5 +83,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/QtOVCoreAPIFramework)
 # addr2line names the frames of crash reports.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "binutils")
+# The secret store keeps the session token; the key ring library loads libsecret when it runs.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libsecret-1-0, gnome-keyring | kwalletmanager")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

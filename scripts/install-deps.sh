@@ -12,6 +12,9 @@ packages=(
   qtbase5-dev-tools  # moc and the other Qt build tools
   libqt5websockets5-dev # the realtime channel's WebSocket transport
   libqt5svg5-dev     # renders the SVG sources of the viewer's images at build time
+  qtkeychain-qt5-dev # the desktop's secret store, which keeps the session token
+  libsecret-1-0      # the Secret Service client the key ring library loads at run time
+  gnome-keyring      # a Secret Service for the suites that store the token
   xvfb               # virtual X display the test suites run under
   xauth              # xvfb-run needs it to authorise the test clients
   libgl1-mesa-dri    # OpenGL in the virtual display, for the widget suites

@@ -8,6 +8,7 @@
 #include "qtovcoreapiframework.h"
 #include "serverenvironment.h"
 #include "session/settings.h"
+#include "session/tokenstore.h"
 #include "ui/helpers.h"
 
 #include <QCoreApplication>
@@ -161,7 +162,7 @@ void LoginWidget::handle(const QJsonObject &response)
 {
     const QString token = LoginResponse(response).accessToken;
     // Also when empty: a failed sign-in forgets the token stored before it.
-    Settings::sharedInstance()->setAuthToken(token);
+    TokenStore::sharedInstance()->save(token);
     if (!token.isEmpty())
         check(token);
 }

@@ -15,6 +15,7 @@
 #include "serverenvironment.h"
 #include "session/globalmanager.h"
 #include "session/settings.h"
+#include "session/tokenstore.h"
 #include "ui/helpers.h"
 #include "ui/loadingwidget.h"
 
@@ -27,6 +28,7 @@
 #include <QtDebug>
 
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -85,7 +87,7 @@ MainWindow::MainWindow(QWidget *parent, QtOVCoreAPIFramework *framework, Setting
     chat = new ChatLauncher(this);
     connect(chat, &ChatLauncher::recordingLinkReceived, this, &MainWindow::openRecordingFromChat);
     GlobalManager::sharedInstance()->setFramework(framework);
-    showLogin();
+    resumeSession();
 }
 
 MainWindow::~MainWindow()
@@ -104,9 +106,24 @@ QStringList MainWindow::environmentNames()
 
 // ---- Sign-in -----------------------------------------------------------------------------
 
-void MainWindow::showLogin()
+void MainWindow::resumeSession()
 {
-    auto *login = new LoginWidget(ui->centralwidget, framework, settings->getAuthToken());
+    // The stored token comes from the desktop's secret store, another process:
+    // the loading overlay shows until it has answered.
+    showLoader(ui->centralwidget);
+    TokenStore *tokens = TokenStore::sharedInstance();
+    auto answered = std::make_shared<QMetaObject::Connection>();
+    *answered = connect(tokens, &TokenStore::loaded, this, [this, answered](const QString &token) {
+        disconnect(*answered);
+        clearCentralLayout();
+        showLogin(token);
+    });
+    tokens->load();
+}
+
+void MainWindow::showLogin(const QString &token)
+{
+    auto *login = new LoginWidget(ui->centralwidget, framework, token);
     ui->centralwidget->layout()->addWidget(login);
     connect(login, &LoginWidget::showMenu, this, &MainWindow::showEnvironmentMenu);
     connect(login, &LoginWidget::loginSucceeded, this, &MainWindow::loginSucceeded);
@@ -387,7 +404,7 @@ void MainWindow::openChatApp(bool force, const QString &workspaceId)
             return;
     }
     ChatLauncher::Session session;
-    session.token = settings->getAuthToken();
+    session.token = TokenStore::sharedInstance()->token();
     session.companySlug = selectedCompany.companySlug;
     session.companyId = selectedCompany.companyId;
     session.workspaceId = workspaceId;
@@ -444,7 +461,7 @@ void MainWindow::signOut()
     delete navigation;
     navigation = nullptr;
     clearCentralLayout();
-    showLogin();
+    showLogin(QString());
 }
 
 // ---- Central area and loading overlays ---------------------------------------------------

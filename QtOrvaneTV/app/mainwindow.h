@@ -65,7 +65,9 @@ public slots:
 
 private:
     void loginSucceeded(const User &user);
-    void showLogin();
+    // Reads the stored token, then shows the sign-in screen, which resumes with it.
+    void resumeSession();
+    void showLogin(const QString &token);
     void showSettings();
     void signOut();
     void loadWorkspaces(const CompanyShare &share);

@@ -6,6 +6,7 @@
 #include "deploymentoverride.h"
 #include "qtovcoreapiframework.h"
 #include "session/settings.h"
+#include "session/tokenstore.h"
 
 #include <QDebug>
 #include <QException>
@@ -155,7 +156,7 @@ bool GlobalManager::isPlayingArchive() const
 void GlobalManager::clearAll()
 {
     Settings *settings = Settings::sharedInstance();
-    settings->setAuthToken(QString());
+    TokenStore::sharedInstance()->save(QString());
     settings->setDevice(QString());
     settings->setSelectedStream(QString());
     settings->setSharedStreamID(QString());

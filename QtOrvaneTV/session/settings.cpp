@@ -230,6 +230,18 @@ void Settings::setAuthToken(const QString &token)
     store(&Settings::m_authToken, token);
 }
 
+bool Settings::holdsAuthToken() const
+{
+    return m_settings.contains(QLatin1String(keyOf(storedTexts(), &Settings::m_authToken)));
+}
+
+void Settings::removeAuthToken()
+{
+    m_authToken.clear();
+    m_settings.remove(QLatin1String(keyOf(storedTexts(), &Settings::m_authToken)));
+    m_settings.sync();
+}
+
 void Settings::setSharedWorkspaceID(const QString &id)
 {
     store(&Settings::m_sharedWorkspaceID, id);

@@ -53,9 +53,15 @@ public:
     void setCurrentCompanyID(const QString &id);
     QString getEmail() const { return m_email; }
     void setEmail(const QString &email);
-    // Read from the stored settings on every call.
+    // The auth token's entry in the settings file, where TokenStore keeps it when
+    // no secret store answers (read from the file on every call). Everything
+    // else asks TokenStore.
     QString getAuthToken() const;
     void setAuthToken(const QString &token);
+    bool holdsAuthToken() const;
+    void removeAuthToken();
+    // The settings file's path.
+    QString fileName() const { return m_settings.fileName(); }
     QString getSharedWorkspaceID() const { return m_sharedWorkspaceID; }
     void setSharedWorkspaceID(const QString &id);
     QString getDevice() const { return m_device; }

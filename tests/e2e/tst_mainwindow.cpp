@@ -24,6 +24,7 @@
 #include "serverenvironment.h"
 #include "session/globalmanager.h"
 #include "session/settings.h"
+#include "session/tokenstore.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -222,11 +223,17 @@ void TestMainWindow::cleanupTestCase()
     QVERIFY(m_secrets.size() >= 4);
     for (const QString &secret : qAsConst(m_secrets))
         QVERIFY2(!secret.isEmpty() && !all.contains(secret), qPrintable("in the log: " + secret));
+    // Nor in the settings file: the token lives in the secret store.
+    QFile settingsFile(Settings::sharedInstance()->fileName());
+    QVERIFY(settingsFile.open(QIODevice::ReadOnly));
+    const QString stored = QString::fromUtf8(settingsFile.readAll());
+    for (const QString &secret : qAsConst(m_secrets))
+        QVERIFY2(!stored.contains(secret), qPrintable("in the settings file: " + secret));
 }
 
 void TestMainWindow::init()
 {
-    Settings::sharedInstance()->setAuthToken(QString());
+    TokenStore::sharedInstance()->save(QString());
     m_client->setServerEnvironment(&m_environment);
 }
 
@@ -265,11 +272,14 @@ bool TestMainWindow::openFirstSpaceOf(CompanySelectionWidget *list, const QStrin
 
 void TestMainWindow::openWindow()
 {
+    // The sign-in screen follows once the stored token has been read.
+    QSignalSpy tokenRead(TokenStore::sharedInstance(), &TokenStore::loaded);
     m_window = std::make_unique<MainWindow>(nullptr, m_client.get(), Settings::sharedInstance());
     m_window->resize(1280, 800);
     m_window->show();
     m_window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTRY_VERIFY_WITH_TIMEOUT(!tokenRead.isEmpty(), 10000);
 }
 
 void TestMainWindow::typeCredentials(const QString &email, const QString &secret)
@@ -348,8 +358,8 @@ void TestMainWindow::passwordSignInShowsCompaniesSorted()
     CompanySelectionWidget *list = waitForCompanies();
     QVERIFY(list);
     QCOMPARE(Settings::sharedInstance()->getEmail(), ann);
-    QVERIFY(!Settings::sharedInstance()->getAuthToken().isEmpty());
-    m_secrets << Settings::sharedInstance()->getAuthToken();
+    QVERIFY(!TokenStore::sharedInstance()->token().isEmpty());
+    m_secrets << TokenStore::sharedInstance()->token();
 
     // Code-point order: upper case before lower case, accented letters last.
     auto *listWidget = list->findChild<QListWidget *>("listWidget");
@@ -397,7 +407,7 @@ void TestMainWindow::codeSignInWithResend()
 
 void TestMainWindow::failedSignInClearsStoredToken()
 {
-    Settings::sharedInstance()->setAuthToken("token-of-an-earlier-session");
+    TokenStore::sharedInstance()->save("token-of-an-earlier-session");
     openWindow();
     SeenBox alert;
     answerMessageBox(&alert);
@@ -406,22 +416,33 @@ void TestMainWindow::failedSignInClearsStoredToken()
     QTRY_VERIFY_WITH_TIMEOUT(alert.seen, 15000);
     QCOMPARE(alert.text, QString("Login failed"));
     QCOMPARE(alert.informativeText, QString("Wrong email or password"));
-    QCOMPARE(Settings::sharedInstance()->getAuthToken(), QString());
+    QCOMPARE(TokenStore::sharedInstance()->token(), QString());
     QVERIFY(loginScreen()->isVisible());
+    // Forgotten in the secret store too, as a new start sees it.
+    QTRY_VERIFY(!TokenStore::sharedInstance()->isSaving());
+    TokenStore restarted(Settings::sharedInstance());
+    QSignalSpy loaded(&restarted, &TokenStore::loaded);
+    restarted.load();
+    QTRY_COMPARE(loaded.size(), 1);
+    QCOMPARE(loaded.first().first().toString(), QString());
 }
 
 void TestMainWindow::restartResumesWithSavedToken()
 {
     QVERIFY(signInAsAnn());
-    const QString token = Settings::sharedInstance()->getAuthToken();
+    const QString token = TokenStore::sharedInstance()->token();
     QVERIFY(!token.isEmpty());
+    QTRY_VERIFY(!TokenStore::sharedInstance()->isSaving());
+    // Kept in the suite's Secret Service, not in the settings file.
+    QCOMPARE(TokenStore::sharedInstance()->place(), TokenStore::Place::SecretStore);
+    QVERIFY(!Settings::sharedInstance()->holdsAuthToken());
 
     // A new window, as after a restart: nothing typed, straight to the companies.
     m_window.reset();
     m_client->setAuthToken(QString());
     openWindow();
     QVERIFY(waitForCompanies());
-    QCOMPARE(Settings::sharedInstance()->getAuthToken(), token);
+    QCOMPARE(TokenStore::sharedInstance()->token(), token);
 }
 
 void TestMainWindow::forgotPasswordKeepsTheAddress()
@@ -509,7 +530,7 @@ void TestMainWindow::spacePageSettingsAndSignOut()
     QTRY_VERIFY_WITH_TIMEOUT(starts.size() > 0, 10000);
     QVERIFY(starts.open(QIODevice::ReadOnly));
     const QJsonObject started = QJsonDocument::fromJson(starts.readAll().split('\n').first()).object();
-    QCOMPARE(started.value("stdin").toString(), Settings::sharedInstance()->getAuthToken());
+    QCOMPARE(started.value("stdin").toString(), TokenStore::sharedInstance()->token());
     const QStringList args = started.value("args").toVariant().toStringList();
     QCOMPARE(args.mid(2, 4), (QStringList{"--company", space.companySlug, "--companyId", space.companyId}));
     QCOMPARE(args.count("--workspaceId"), 2);
@@ -539,7 +560,7 @@ void TestMainWindow::spacePageSettingsAndSignOut()
     QTest::mouseClick(account->findChild<QPushButton *>("logoutButton"), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(loginScreen() && loginScreen()->isVisible(), 5000);
     QCOMPARE(m_window->navigationStack(), static_cast<NavigationWidget *>(nullptr));
-    QCOMPARE(Settings::sharedInstance()->getAuthToken(), QString());
+    QCOMPARE(TokenStore::sharedInstance()->token(), QString());
 }
 
 void TestMainWindow::environmentMenu()
@@ -604,7 +625,7 @@ void TestMainWindow::socialSignIn()
     QTest::mouseClick(loginScreen()->findChild<QToolButton *>(button), Qt::LeftButton);
     QVERIFY(waitForCompanies());
     QCOMPARE(loginScreen(), static_cast<LoginWidget *>(nullptr));
-    m_secrets << Settings::sharedInstance()->getAuthToken();
+    m_secrets << TokenStore::sharedInstance()->token();
 
     QFile started(record);
     QVERIFY(started.open(QIODevice::ReadOnly));

@@ -17,6 +17,7 @@
 #include "serverenvironment.h"
 #include "session/globalmanager.h"
 #include "session/settings.h"
+#include "session/tokenstore.h"
 #include "viewertestsupport.h"
 
 #include <QDir>
@@ -125,7 +126,6 @@ void TestOAuth::cleanup()
 {
     m_window.reset();
     GlobalManager::sharedInstance()->clearAll();
-    Settings::sharedInstance()->setAuthToken(QString());
     for (qint64 pid : helperProcesses())
         ::kill(pid_t(pid), SIGTERM);
     QTRY_VERIFY_WITH_TIMEOUT(helperProcesses().isEmpty(), 10000);
@@ -222,12 +222,15 @@ void TestOAuth::aForeignCertificateIsRefused()
 
 void TestOAuth::openWindow()
 {
+    // The sign-in screen follows once the stored token has been read.
+    QSignalSpy tokenRead(TokenStore::sharedInstance(), &TokenStore::loaded);
     m_window = std::make_unique<MainWindow>(nullptr, m_client.get(), Settings::sharedInstance());
     m_window->resize(1280, 800);
     m_window->move(0, 0);
     m_window->show();
     m_window->activateWindow();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QTRY_VERIFY_WITH_TIMEOUT(!tokenRead.isEmpty(), 10000);
 }
 
 CompanySelectionWidget *TestOAuth::waitForCompanies()

@@ -7,6 +7,7 @@
 #include "sandboxinspector.h"
 #include "viewertestsupport.h"
 #include "session/settings.h"
+#include "session/tokenstore.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -459,7 +460,7 @@ void TestGlobalManager::clearAllKeepsWhatItMust()
     SharedWorkspace north;
     north.id = "41";
     Settings *settings = Settings::sharedInstance();
-    settings->setAuthToken("token");
+    TokenStore::sharedInstance()->save("token");
     settings->setEmail("ann@orvane.test");
     settings->setLayoutPref(TwoUp);
     settings->setSharedWorkspaceID("41");
@@ -468,7 +469,7 @@ void TestGlobalManager::clearAllKeepsWhatItMust()
     m_manager->markArchiveInWorkspace(archiveWithId("kept"), north);
 
     m_manager->clearAll();
-    QCOMPARE(settings->getAuthToken(), QString());
+    QCOMPARE(TokenStore::sharedInstance()->token(), QString());
     QCOMPARE(settings->getSharedWorkspaceID(), QString());
     QVERIFY(!m_manager->isPlayingArchive());
     QVERIFY(m_manager->getCompanyShares().isEmpty());
