@@ -7,12 +7,18 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <ctime>
 #include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
 #include <execinfo.h>
 #include <fcntl.h>
+#include <new>
+#include <pthread.h>
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <ucontext.h>
@@ -35,7 +41,10 @@ char sProgram[textSize];
 char sApplication[512];
 char sVersion[128];
 logWrittenCallback sCallback = nullptr;
-volatile sig_atomic_t sHandling = 0;
+// The thread writing the report, 0 while none is: one report per process, and
+// the buffers below belong to that thread alone.
+std::atomic<pid_t> sReportingThread{0};
+static_assert(std::atomic<pid_t>::is_always_lock_free, "the handler's guard must be lock-free");
 // The local time's distance from UTC when the handler was installed, for the
 // log's name (the time functions of the C library are not async-signal-safe).
 long sUtcOffset = 0;
@@ -112,6 +121,63 @@ void formatLogPath(char *out, std::size_t size)
     appendText(cursor, end, " Crash.log");
 }
 
+// A signal stack for the calling thread, unless it has one already (the
+// sanitizers give every thread theirs). Mapped, not allocated: the pages cost
+// nothing until a handler runs on them.
+struct AlternateStack
+{
+    void *memory = nullptr;
+
+    AlternateStack()
+    {
+        stack_t current{};
+        if (sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE))
+            return;
+        void *mapped = mmap(nullptr, alternateStackSize, PROT_READ | PROT_WRITE,
+                            MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+        if (mapped == MAP_FAILED)
+            return;
+        stack_t stack{};
+        stack.ss_sp = mapped;
+        stack.ss_size = alternateStackSize;
+        if (sigaltstack(&stack, nullptr) != 0) {
+            munmap(mapped, alternateStackSize);
+            return;
+        }
+        memory = mapped;
+    }
+
+    ~AlternateStack()
+    {
+        if (!memory)
+            return;
+        stack_t off{};
+        off.ss_flags = SS_DISABLE;
+        sigaltstack(&off, nullptr);
+        munmap(memory, alternateStackSize);
+    }
+
+    AlternateStack(const AlternateStack &) = delete;
+    AlternateStack &operator=(const AlternateStack &) = delete;
+};
+
+struct ThreadStart
+{
+    void *(*routine)(void *);
+    void *argument;
+};
+
+// Each thread's first code: its signal stack, kept until the thread ends (also
+// through pthread_exit, which runs thread-local destructors), then its routine.
+void *startWithAlternateStack(void *argument)
+{
+    const ThreadStart start = *static_cast<ThreadStart *>(argument);
+    delete static_cast<ThreadStart *>(argument);
+    thread_local AlternateStack stack;
+    (void)stack;
+    return start.routine(start.argument);
+}
+
 void programCounter(void *context, unsigned long long *pc, unsigned long long *sp)
 {
     const auto *uc = static_cast<const ucontext_t *>(context);
@@ -138,13 +204,20 @@ pid_t spawnProcess()
 
 void onFatalSignal(int signal, siginfo_t *info, void *context)
 {
-    if (sHandling) {
-        // A fault while reporting: give up at once with the default action.
-        std::signal(signal, SIG_DFL);
-        raise(signal);
-        return;
+    const auto self = static_cast<pid_t>(syscall(SYS_gettid));
+    pid_t reporting = 0;
+    if (!sReportingThread.compare_exchange_strong(reporting, self)) {
+        if (reporting == self) {
+            // A fault while reporting: give up at once with the default action.
+            std::signal(signal, SIG_DFL);
+            raise(signal);
+            return;
+        }
+        // Another thread crashed first and is writing its report; it ends the
+        // process when done. This thread waits rather than ending it now.
+        for (;;)
+            pause();
     }
-    sHandling = 1;
 
     unsigned long long pc = 0;
     unsigned long long sp = 0;
@@ -317,11 +390,10 @@ void setSignalHandler(const QString &crashFolder, logWrittenCallback callback)
     backtrace(warmUp, 2);
 
     // The alternate stack, so the handler still runs when the stack is exhausted.
-    static void *alternate = std::malloc(alternateStackSize);
-    stack_t stack{};
-    stack.ss_sp = alternate;
-    stack.ss_size = alternateStackSize;
-    sigaltstack(&stack, nullptr);
+    // Threads started from now on (and those started before, through the same
+    // pthread_create below) have their own.
+    static AlternateStack mainThreadStack;
+    (void)mainThreadStack;
 
     struct sigaction action
     { };
@@ -429,3 +501,25 @@ void showCrashMessage(const char *logPath, bool written)
 }
 
 } // namespace zubCrashReport
+
+// Every thread of a program that links the crash handler starts through here,
+// whoever creates it (the toolkit, the player, GLib): a stack overflow on any
+// thread is only reported when that thread has a signal stack of its own. The
+// definition in the program takes the place of the C library's for every
+// library it loads; the next definition (the C library's, or a sanitizer's in
+// front of it) does the work.
+extern "C" int pthread_create(pthread_t *thread, const pthread_attr_t *attributes, void *(*routine)(void *),
+                              void *argument)
+{
+    using Create = int (*)(pthread_t *, const pthread_attr_t *, void *(*)(void *), void *);
+    static const auto next = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "pthread_create"));
+    if (!next)
+        return EAGAIN;
+    auto *start = new (std::nothrow) zubCrashReport::ThreadStart{routine, argument};
+    if (!start)
+        return next(thread, attributes, routine, argument);
+    const int result = next(thread, attributes, zubCrashReport::startWithAlternateStack, start);
+    if (result != 0)
+        delete start;
+    return result;
+}

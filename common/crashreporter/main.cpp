@@ -13,8 +13,13 @@
 #include <QStandardPaths>
 #include <QTextStream>
 
+#include "privatefiles.h"
+
+#include <cerrno>
 #include <cxxabi.h>
 #include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -106,6 +111,38 @@ QString demangled(QString location)
     return location;
 }
 
+// Writes the log under a name of its own, readable by the user alone: the name
+// the crashed process chose, or, when a log of the same second is there already
+// (two crashes in one second), that name with " 2", " 3"... before ".log". The
+// path is changed to the one written.
+bool writeNewLog(QString &path, const QByteArray &text)
+{
+    const QString stem = path.endsWith(QLatin1String(".log")) ? path.chopped(4) : path;
+    for (int attempt = 1; attempt <= 100; ++attempt) {
+        const QString candidate = attempt == 1 ? path : QStringLiteral("%1 %2.log").arg(stem).arg(attempt);
+        const int descriptor
+            = ::open(QFile::encodeName(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (descriptor < 0) {
+            if (errno == EEXIST)
+                continue;
+            return false;
+        }
+        path = candidate;
+        qint64 done = 0;
+        while (done < text.size()) {
+            const ssize_t wrote = ::write(descriptor, text.constData() + done, std::size_t(text.size() - done));
+            if (wrote < 0 && errno == EINTR)
+                continue;
+            if (wrote <= 0)
+                break;
+            done += wrote;
+        }
+        const bool complete = done == text.size() && ::fsync(descriptor) == 0;
+        return ::close(descriptor) == 0 && complete;
+    }
+    return false;
+}
+
 int writeLog(const QStringList &arguments)
 {
     const auto option = [&arguments](const QString &name) {
@@ -150,14 +187,10 @@ int writeLog(const QStringList &arguments)
             break;
     }
 
-    QTextStream out(stdout);
-    out << path << '\n';
-    out.flush();
-    QDir().mkpath(folder);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return 1;
-    QTextStream log(&file);
+    // The path is told only once the log is complete, so that whatever the
+    // crashed process does with it finds the whole file.
+    QByteArray text;
+    QTextStream log(&text);
     log << application << " v" << option(QStringLiteral("--version")) << '\n'
         << now.toString(QStringLiteral("dd MMM yyyy @ HH:mm:ss")) << '\n'
         << '\n'
@@ -166,7 +199,12 @@ int writeLog(const QStringList &arguments)
     for (const QString &frame : frames)
         log << frame << '\n';
     log.flush();
-    return file.error() == QFileDevice::NoError ? 0 : 1;
+    PrivateFiles::makePrivateFolder(folder);
+    const bool written = writeNewLog(path, text);
+    QTextStream out(stdout);
+    out << path << '\n';
+    out.flush();
+    return written ? 0 : 1;
 }
 
 int showMessage(int argc, char **argv)

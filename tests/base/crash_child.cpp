@@ -1,11 +1,17 @@
 // Installs the crash handler and crashes on purpose in the way its first
-// argument names: null, divide, abort, illegal or overflow.
+// argument names: null, divide, abort, illegal or overflow; thread-null and
+// thread-overflow on a second thread; two-threads, a null pointer and a division
+// by zero on two threads at the same moment.
 //   crash_child MODE CRASH_FOLDER REPORTER CALLBACK_FILE
 #include "zubcrashreport.h"
 
 #include <QCoreApplication>
 
+#include <atomic>
 #include <cstdlib>
+#include <functional>
+#include <thread>
+#include <vector>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -17,7 +23,8 @@ char callbackFile[4096];
 // Async-signal-safe: records what the handler reported, then shows the message.
 void onLogWritten(const char *path, bool written)
 {
-    const int file = open(callbackFile, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    // Appended, so that a second call would show.
+    const int file = open(callbackFile, O_WRONLY | O_CREAT | O_APPEND, 0600);
     if (file >= 0) {
         const char *state = written ? "written|" : "not-written|";
         (void)!write(file, state, std::strlen(state));
@@ -59,6 +66,23 @@ __attribute__((noinline)) int crashByRecursion(int depth)
     return crashByRecursion(depth + 1) + frame[0];
 }
 
+// Starts the threads, lets them go at once, and waits (each one crashes).
+void onThreads(std::initializer_list<std::function<void()>> crashes)
+{
+    std::atomic<int> ready{0};
+    std::vector<std::thread> threads;
+    for (const std::function<void()> &crash : crashes) {
+        threads.emplace_back([&ready, crash, count = int(crashes.size())] {
+            ready.fetch_add(1);
+            while (ready.load() < count) {
+            }
+            crash();
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+}
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -82,5 +106,11 @@ int main(int argc, char **argv)
         crashByIllegalInstruction();
     else if (mode == "overflow")
         return crashByRecursion(0);
+    else if (mode == "thread-null")
+        onThreads({[] { crashByNullPointer(nullptr); }});
+    else if (mode == "thread-overflow")
+        onThreads({[] { crashByRecursion(0); }});
+    else if (mode == "two-threads")
+        onThreads({[] { crashByNullPointer(nullptr); }, [&zero] { crashByDivision(zero); }});
     return 3;
 }

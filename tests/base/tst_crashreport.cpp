@@ -36,7 +36,9 @@ CrashRun crash(const QString &program, const QString &mode, const QString &folde
     // Under the sanitizer build, leave the fatal signals to the handler under test.
     environment.insert("ASAN_OPTIONS",
                        "handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_sigill=0:"
-                       "handle_abort=0:allow_user_segv_handler=1:detect_leaks=0");
+                       "handle_abort=0:allow_user_segv_handler=1:detect_leaks=0:"
+                       // and give threads no signal stacks, as outside that build
+                       "use_sigaltstack=0");
     environment.insert("ORVANE_CRASH_MESSAGE_FILE", scratch + "/message.txt");
     if (!path.isEmpty())
         environment.insert("PATH", path);
@@ -75,6 +77,8 @@ class TestCrashReport : public QObject
 private slots:
     void crashes_data();
     void crashes();
+    void twoThreadsAtOnce();
+    void aLogOfTheSameSecondIsKept();
     void missingAddr2line();
     void unwritableFolder();
     void missingReporter();
@@ -102,6 +106,12 @@ void TestCrashReport::crashes_data()
     QTest::newRow("deep recursion") << "overflow"
                                     << "EXCEPTION_STACK_OVERFLOW"
                                     << "crashByRecursion(int)";
+    QTest::newRow("null pointer on a second thread") << "thread-null"
+                                                     << "EXCEPTION_ACCESS_VIOLATION"
+                                                     << "crashByNullPointer(int volatile*)";
+    QTest::newRow("deep recursion on a second thread") << "thread-overflow"
+                                                       << "EXCEPTION_STACK_OVERFLOW"
+                                                       << "crashByRecursion(int)";
 }
 
 void TestCrashReport::crashes()
@@ -128,7 +138,7 @@ void TestCrashReport::crashes()
     QCOMPARE(run.lines.at(4), QString());
 
     const QStringList frames = run.lines.mid(5);
-    if (mode == "overflow") {
+    if (mode.endsWith("overflow")) {
         // The stack is gone: one location, without number and address.
         QCOMPARE(frames.size(), 1);
         QVERIFY2(frames.first().startsWith(function) && frames.first().contains("crash_child.cpp:"),
@@ -144,8 +154,9 @@ void TestCrashReport::crashes()
         const int at = frames.indexOf(
             QRegularExpression(".* " + QRegularExpression::escape(function) + " at crash_child\\.cpp:\\d+$"));
         QVERIFY2(at >= 0, qPrintable(frames.join('\n')));
-        QVERIFY2(frames.indexOf(QRegularExpression(".* main at crash_child\\.cpp:\\d+$")) > at,
-                 qPrintable(frames.join('\n')));
+        if (!mode.startsWith("thread"))
+            QVERIFY2(frames.indexOf(QRegularExpression(".* main at crash_child\\.cpp:\\d+$")) > at,
+                     qPrintable(frames.join('\n')));
         if (mode != "abort")
             QCOMPARE(at, 0);
     }
@@ -155,6 +166,56 @@ void TestCrashReport::crashes()
     QCOMPARE(run.message,
              "CrashChild Crashed\nSorry, CrashChild has crashed. A log file was written to:\n\n" + path
                  + "\n\nPlease email this to support@orvane.tv.");
+}
+
+void TestCrashReport::twoThreadsAtOnce()
+{
+    // A null pointer on one thread and a division by zero on another, at the
+    // same moment: whichever comes first is reported, once, with its own frames.
+    for (int run = 0; run < 10; ++run) {
+        QTemporaryDir scratch;
+        const QString folder = scratch.path() + "/crashes";
+        const CrashRun crashed = crash(buildDir() + "/crash_child", "two-threads", folder, scratch.path());
+        QCOMPARE(crashed.status, QProcess::CrashExit);
+        QCOMPARE(crashed.logFiles.size(), 1);
+        QCOMPARE(crashed.callback, "written|" + folder + "/" + crashed.logFiles.first());
+        QVERIFY2(crashed.lines.size() >= 6, qPrintable(crashed.lines.join('\n')));
+        const QString exception = crashed.lines.at(3);
+        const QString function = exception == "EXCEPTION_ACCESS_VIOLATION"     ? "crashByNullPointer"
+                                 : exception == "EXCEPTION_INT_DIVIDE_BY_ZERO" ? "crashByDivision"
+                                                                               : QString();
+        QVERIFY2(!function.isEmpty(), qPrintable(exception));
+        QVERIFY2(crashed.lines.at(5).contains(" " + function + "("), qPrintable(crashed.lines.join('\n')));
+    }
+}
+
+void TestCrashReport::aLogOfTheSameSecondIsKept()
+{
+    // Logs already named after every second the crash may happen in.
+    QTemporaryDir scratch;
+    const QString folder = scratch.path() + "/crashes";
+    QVERIFY(QDir().mkpath(folder));
+    const QDateTime now = QDateTime::currentDateTime();
+    for (int second = -2; second <= 60; ++second) {
+        QFile earlier(folder + now.addSecs(second).toString("/yyyyMMdd-HHmmss") + " CrashChild Crash.log");
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        earlier.write("an earlier crash\n");
+    }
+    const CrashRun crashed = crash(buildDir() + "/crash_child", "null", folder, scratch.path());
+    QCOMPARE(crashed.status, QProcess::CrashExit);
+    const QStringList second = QDir(folder).entryList({"* CrashChild Crash 2.log"}, QDir::Files);
+    QCOMPARE(second.size(), 1);
+    const QString path = folder + "/" + second.first();
+    QCOMPARE(crashed.callback, "written|" + path);
+    QFile log(path);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QVERIFY(log.readAll().startsWith("CrashChild v2.5.1\n"));
+    QCOMPARE(log.permissions() & 0x0777, QFile::ReadUser | QFile::WriteUser);
+    for (const QString &name : QDir(folder).entryList({"* CrashChild Crash.log"}, QDir::Files)) {
+        QFile earlier(folder + "/" + name);
+        QVERIFY(earlier.open(QIODevice::ReadOnly));
+        QCOMPARE(earlier.readAll(), QByteArray("an earlier crash\n"));
+    }
 }
 
 void TestCrashReport::missingAddr2line()
