@@ -261,7 +261,8 @@ void QtOVCoreAPIFramework::onReplyFinished(QNetworkReply *reply, RequestType typ
         return;
     }
 
-    const ServiceEnvelope envelope = ServiceEnvelope::parse(reply->readAll());
+    const QByteArray body = reply->readAll();
+    const ServiceEnvelope envelope = ServiceEnvelope::parse(body);
 
     if (printResponse)
         qInfo().noquote() << "Response: " + LogRedaction::redactedCompactJson(envelope.document());
@@ -271,6 +272,11 @@ void QtOVCoreAPIFramework::onReplyFinished(QNetworkReply *reply, RequestType typ
         return;
     }
     qWarning().noquote() << url.path(QUrl::FullyDecoded) << "Error:" << envelope.errorText();
+    if (envelope.outcome() == ServiceEnvelope::Outcome::InvalidStatus) {
+        qWarning().noquote() << url.path(QUrl::FullyDecoded) << "Reply:"
+                             << ServiceEnvelope::describeReply(
+                                    body, statusCode, reply->header(QNetworkRequest::ContentTypeHeader).toString());
+    }
     handleError(type, envelope.errorText());
 }
 

@@ -179,7 +179,8 @@ void CoreAPIManager::onFinished(QNetworkReply *reply, int kind)
                         : LogRedaction::redactedText(reply->errorString(), reply->request().url()));
         return;
     }
-    const ServiceEnvelope envelope = ServiceEnvelope::parse(reply->readAll());
+    const QByteArray body = reply->readAll();
+    const ServiceEnvelope envelope = ServiceEnvelope::parse(body);
     if (m_printResponse) {
         qInfo().noquote() << QStringLiteral("Response: ")
                 + LogRedaction::redactedCompactJson(envelope.document())
@@ -190,6 +191,12 @@ void CoreAPIManager::onFinished(QNetworkReply *reply, int kind)
         return;
     }
     qWarning().noquote() << designed.path(QUrl::FullyDecoded) << "Error:" << envelope.errorText();
+    if (envelope.outcome() == ServiceEnvelope::Outcome::InvalidStatus) {
+        qWarning().noquote() << designed.path(QUrl::FullyDecoded) << "Reply:"
+                             << ServiceEnvelope::describeReply(
+                                    body, reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+                                    reply->header(QNetworkRequest::ContentTypeHeader).toString());
+    }
     handleError(kind, envelope.errorText());
 }
 

@@ -1,6 +1,8 @@
 #include "serviceenvelope.h"
 
 #include <QJsonArray>
+#include <QJsonParseError>
+#include <QRegularExpression>
 
 ServiceEnvelope ServiceEnvelope::parse(const QByteArray &body)
 {
@@ -55,4 +57,44 @@ ServiceEnvelope ServiceEnvelope::fromDocument(const QJsonDocument &document)
     envelope.m_outcome = Outcome::InvalidStatus;
     envelope.m_errorText = QStringLiteral("Invalid status: %1").arg(envelope.m_status);
     return envelope;
+}
+
+QString ServiceEnvelope::describeReply(const QByteArray &body, int httpStatus, const QString &contentType)
+{
+    QStringList parts;
+    parts << (httpStatus > 0 ? QStringLiteral("HTTP %1").arg(httpStatus) : QStringLiteral("no HTTP status"));
+    parts << (contentType.isEmpty() ? QStringLiteral("no content type") : contentType);
+    parts << QStringLiteral("%1 bytes").arg(body.size());
+
+    QString what;
+    const int nul = body.indexOf('\0');
+    QJsonParseError parseError{};
+    const QJsonDocument document = QJsonDocument::fromJson(nul < 0 ? body : body.left(nul), &parseError);
+    if (body.isEmpty()) {
+        what = QStringLiteral("an empty body");
+    } else if (parseError.error != QJsonParseError::NoError) {
+        what = QStringLiteral("not JSON (%1 at %2)").arg(parseError.errorString()).arg(parseError.offset);
+    } else if (!document.isObject()) {
+        what = QStringLiteral("JSON, but not an object");
+    } else {
+        const QJsonValue status
+            = document.object().value(QStringLiteral("meta")).toObject().value(QStringLiteral("status"));
+        if (status.isUndefined())
+            what = QStringLiteral("JSON without a status");
+        else if (!status.isString())
+            what = QStringLiteral("JSON whose status is not a text");
+        else
+            what = QStringLiteral("JSON with the unknown status \"%1\"").arg(status.toString().left(40));
+    }
+
+    // A gateway's or proxy's page usually says in its title what went wrong.
+    static const QRegularExpression titleTag(QStringLiteral("<title[^>]*>([^<]*)</title>"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch title = titleTag.match(QString::fromUtf8(body.left(4096)));
+    if (title.hasMatch()) {
+        const QString text = title.captured(1).simplified().left(80);
+        if (!text.isEmpty())
+            what += QStringLiteral(", page \"%1\"").arg(text);
+    }
+    return parts.join(QStringLiteral(", ")) + QStringLiteral(": ") + what;
 }

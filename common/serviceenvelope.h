@@ -38,6 +38,12 @@ public:
     // "Invalid status: <status>" otherwise.
     QString errorText() const { return m_errorText; }
 
+    // For the log, when a reply is not a service answer ("Invalid status: ..."
+    // tells a person nothing): what came instead, without its content. Its HTTP
+    // status and type, its size, why it is no envelope, and a page's title, as
+    // "HTTP 502, text/html, 154 bytes: not JSON (illegal value at 0), page "Bad Gateway"".
+    static QString describeReply(const QByteArray &body, int httpStatus, const QString &contentType);
+
 private:
     Outcome m_outcome = Outcome::InvalidStatus;
     QString m_status;

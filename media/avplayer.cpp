@@ -3,6 +3,7 @@
 #include "logcategories.h"
 
 #include "openglwidgetrenderer.h"
+#include "srtdiagnostics.h"
 #include "videoframesource.h"
 
 #include "deploymentoverride.h"
@@ -137,6 +138,8 @@ AVPlayer::AVPlayer(QObject *parent)
     qRegisterMetaType<AVError>();
     qRegisterMetaType<AVPlayer::State>();
 
+    // Before the first SRT connection, so that a refusal's reason reaches the log.
+    SrtDiagnostics::install();
     m_mpv = mpv_create();
     if (!m_mpv) {
         qCWarning(lcPlayer, "mpv could not be created");
@@ -280,6 +283,7 @@ void AVPlayer::play(const QString &url)
     m_duration = 0;
     m_seekable = false;
     m_messages.clear();
+    m_srtRefusalsBefore = SrtDiagnostics::refusalCount();
     m_frames->resetCounters();
     m_loadPending = true;
     m_openTimer.start(openTimeoutMs);
@@ -723,8 +727,14 @@ void AVPlayer::drainEvents()
     if (m_pendingEnd.generation == m_generation && m_pendingEnd.generation != 0) {
         const PendingEnd end = m_pendingEnd;
         m_pendingEnd = PendingEnd();
-        if (end.failed)
+        if (end.failed) {
+            // The error keeps FFmpeg's words; the log says why SRT refused.
+            if (m_url.startsWith(QLatin1String("srt://"), Qt::CaseInsensitive)
+                && SrtDiagnostics::refusalCount() != m_srtRefusalsBefore)
+                qCWarning(lcPlayer, "The SRT listener refused the connection: %s",
+                          qPrintable(SrtDiagnostics::lastRefusal()));
             finish(classifyFailure(m_url, end.opened, end.endOfStream, m_messages));
+        }
         else
             finish(AVError());
     }

@@ -177,6 +177,7 @@ private:
         bool endOfStream = false;
     } m_pendingEnd;
     QStringList m_messages; // mpv's warnings and errors for the current file
+    quint64 m_srtRefusalsBefore = 0; // refusals SRT had reported when the current file was loaded
 
     qint64 m_position = 0;
     qint64 m_duration = 0;

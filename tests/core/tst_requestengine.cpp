@@ -8,6 +8,8 @@
 #include <QMetaMethod>
 #include <QSignalSpy>
 #include <QTcpServer>
+#include "serviceenvelope.h"
+
 #include <QtTest>
 
 #include <memory>
@@ -169,6 +171,8 @@ private slots:
     void successCarriesParsedValues();
     void envelopeFailures_data();
     void envelopeFailures();
+    void unreadableRepliesAreDescribed_data();
+    void unreadableRepliesAreDescribed();
     void requestTypesAreCounted();
     void httpErrorsUseTheToolkitDescription_data();
     void httpErrorsUseTheToolkitDescription();
@@ -397,13 +401,52 @@ void TestRequestEngine::envelopeFailures()
     SignalRecorder recorder(m_client.get());
     m_client->get(Api::RequestType(type), idUrl("failing"));
     QVERIFY(waitForSignals(recorder));
-    // Every failed envelope leaves one warning naming the path.
-    QCOMPARE(LogCapture::lines(QtWarningMsg), QStringList{"/api/v1.1/failing Error: " + error});
+    // Every failed envelope leaves a warning naming the path; a reply that is no
+    // envelope at all a second one, saying what came instead.
+    const QStringList warnings = LogCapture::lines(QtWarningMsg);
+    QVERIFY(!warnings.isEmpty());
+    QCOMPARE(warnings.first(), "/api/v1.1/failing Error: " + error);
+    if (error.startsWith("Invalid status")) {
+        QCOMPARE(warnings.size(), 2);
+        QVERIFY2(warnings.at(1).startsWith("/api/v1.1/failing Reply: HTTP 200, "), qPrintable(warnings.at(1)));
+    } else {
+        QCOMPARE(warnings.size(), 1);
+    }
 
     const auto emission = recorder.only();
     QVERIFY2(typeInfos().contains(type), "a request type without its expected signal in this suite");
     QCOMPARE(emission.first, QString(typeInfos().value(type).signal));
     QCOMPARE(describeArguments(emission.second), failureValues(type, error));
+}
+
+void TestRequestEngine::unreadableRepliesAreDescribed_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("description");
+    QTest::newRow("gateway page") << QByteArray("<html><head><title>502 Bad\n Gateway</title></head></html>") << 502
+                                  << "text/html"
+                                  << "HTTP 502, text/html, 57 bytes: not JSON (illegal value at 1), page \"502 Bad "
+                                     "Gateway\"";
+    QTest::newRow("empty") << QByteArray() << 200 << "" << "HTTP 200, no content type, 0 bytes: an empty body";
+    QTest::newRow("array") << QByteArray("[1]") << 200 << "application/json"
+                           << "HTTP 200, application/json, 3 bytes: JSON, but not an object";
+    QTest::newRow("no status") << QByteArray(R"({"meta":{}})") << 200 << "application/json"
+                               << "HTTP 200, application/json, 11 bytes: JSON without a status";
+    QTest::newRow("unknown status") << QByteArray(R"({"meta":{"status":"OK"}})") << 200 << "application/json"
+                                    << "HTTP 200, application/json, 24 bytes: JSON with the unknown status \"OK\"";
+    QTest::newRow("truncated") << QByteArray(R"({"meta":)") << 200 << "application/json"
+                               << "HTTP 200, application/json, 8 bytes: not JSON (unterminated object at 8)";
+}
+
+void TestRequestEngine::unreadableRepliesAreDescribed()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(int, status);
+    QFETCH(QString, type);
+    QFETCH(QString, description);
+    QCOMPARE(ServiceEnvelope::describeReply(body, status, type), description);
 }
 
 void TestRequestEngine::requestTypesAreCounted()

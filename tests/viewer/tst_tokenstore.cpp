@@ -30,7 +30,8 @@ public:
 bool secretServiceRunning()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    return bus.isConnected() && bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.secrets"));
+    return bus.isConnected()
+        && bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.secrets"));
 }
 
 } // namespace
@@ -72,7 +73,8 @@ void TestTokenStore::init()
     const QString test = QString::fromLatin1(QTest::currentTestFunction());
     if (test == "aSilentSecretStoreIsNotWaitedFor" || test == "withoutASessionBusTheFileKeepsIt")
         return; // they set up their own conditions
-    QVERIFY2(secretServiceRunning(), "needs a Secret Service: run under tests/support/with-secret-service.sh");
+    QVERIFY2(secretServiceRunning(),
+             "needs a Secret Service: run under tests/support/with-secret-service.sh");
     // Each test starts with nothing stored anywhere.
     TokenStore store(m_settings);
     store.save(QString());
