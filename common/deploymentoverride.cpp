@@ -24,6 +24,8 @@ int defaultPort(const QUrl &url)
     return -1;
 }
 
+// "host:port" with a host name or address an URL can carry (an IPv6 address in
+// brackets) and a port from 1 to 65535.
 bool splitHostPort(const QString &text, QString *host, int *port)
 {
     const int colon = text.lastIndexOf(QLatin1Char(':'));
@@ -33,7 +35,22 @@ bool splitHostPort(const QString &text, QString *host, int *port)
     const int value = text.mid(colon + 1).toInt(&ok);
     if (!ok || value <= 0 || value > 65535)
         return false;
-    *host = text.left(colon);
+    QString name = text.left(colon);
+    if (name.startsWith(QLatin1Char('[')) && name.endsWith(QLatin1Char(']')))
+        name = name.mid(1, name.size() - 2);
+    // Names and addresses only: no blanks, control characters or URL syntax,
+    // which the toolkit would drop or take as something else.
+    for (const QChar c : qAsConst(name)) {
+        if (!c.isLetterOrNumber() && c != QLatin1Char('.') && c != QLatin1Char('-') && c != QLatin1Char(':')
+            && c != QLatin1Char('_'))
+            return false;
+    }
+    QUrl check;
+    check.setScheme(QStringLiteral("https"));
+    check.setHost(name);
+    if (!check.isValid() || check.host().isEmpty())
+        return false;
+    *host = name;
     *port = value;
     return true;
 }
@@ -68,20 +85,31 @@ const DeploymentOverride &DeploymentOverride::instance()
 
 DeploymentOverride DeploymentOverride::fromFile(const QString &path)
 {
-    DeploymentOverride result;
-
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
+        DeploymentOverride result;
         result.m_errorText = QStringLiteral("cannot read it: %1").arg(file.errorString());
         return result;
     }
+    return fromJson(file.read(4 * 1024 * 1024), QFileInfo(path).absolutePath());
+}
+
+DeploymentOverride DeploymentOverride::fromJson(const QByteArray &json, const QString &folder)
+{
+    // A file that cannot be used is not used at all: nothing read before the
+    // fault is kept.
+    const auto unusable = [](const QString &why) {
+        DeploymentOverride refused;
+        refused.m_errorText = why;
+        return refused;
+    };
+    DeploymentOverride result;
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(file.read(4 * 1024 * 1024), &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
     if (!document.isObject()) {
-        result.m_errorText = parseError.error != QJsonParseError::NoError
-            ? QStringLiteral("not JSON: %1").arg(parseError.errorString())
-            : QStringLiteral("not a JSON object");
-        return result;
+        return unusable(parseError.error != QJsonParseError::NoError
+                            ? QStringLiteral("not JSON: %1").arg(parseError.errorString())
+                            : QStringLiteral("not a JSON object"));
     }
     const QJsonObject root = document.object();
 
@@ -91,22 +119,19 @@ DeploymentOverride DeploymentOverride::fromFile(const QString &path)
         int port = 0;
         if (!splitHostPort(it.key(), &host, &port) || !it.value().isString()
             || !splitHostPort(it.value().toString(), &host, &port)) {
-            result.m_errorText = QStringLiteral("route \"%1\" is not host:port to host:port").arg(it.key());
-            return result;
+            return unusable(QStringLiteral("route \"%1\" is not host:port to host:port").arg(it.key()));
         }
         result.m_routes.insert(it.key().toLower(), it.value().toString());
     }
 
     const QJsonArray caFiles = root.value(QStringLiteral("caCertificates")).toArray();
-    const QString base = QFileInfo(path).absolutePath();
     for (const QJsonValue &value : caFiles) {
         QString caPath = value.toString();
         if (QFileInfo(caPath).isRelative())
-            caPath = base + QLatin1Char('/') + caPath;
+            caPath = folder + QLatin1Char('/') + caPath;
         const QList<QSslCertificate> certificates = QSslCertificate::fromPath(caPath, QSsl::Pem);
         if (certificates.isEmpty()) {
-            result.m_errorText = QStringLiteral("no certificate in \"%1\"").arg(caPath);
-            return result;
+            return unusable(QStringLiteral("no certificate in \"%1\"").arg(caPath));
         }
         result.m_caCertificates += certificates;
         result.m_caFiles << caPath;

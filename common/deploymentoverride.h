@@ -28,6 +28,8 @@ public:
     // Reads a deployment file; a file that cannot be used gives an inactive
     // override with errorText() saying why.
     static DeploymentOverride fromFile(const QString &path);
+    // The same from the file's text; relative certificate paths are in folder.
+    static DeploymentOverride fromJson(const QByteArray &json, const QString &folder);
 
     bool isActive() const { return m_active; }
     QString errorText() const { return m_errorText; }

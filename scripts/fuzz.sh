@@ -24,5 +24,8 @@ for target in $(find "$build/tests/fuzz" -maxdepth 1 -type f -executable -name '
   [ "$name" = fuzz_local_messages ] && seeds=$root/tests/fuzz/seeds-local
   [ "$name" = fuzz_log_redaction ] && seeds=$root/tests/fuzz/seeds-redaction
   [ "$name" = fuzz_chat_messages ] && seeds=$root/tests/fuzz/seeds-chat
+  [ "$name" = fuzz_settings_streams ] && seeds=$root/tests/fuzz/seeds-settings
+  [ "$name" = fuzz_socketio_sequences ] && seeds=$root/tests/fuzz/seeds-socketio-sequences
+  [ "$name" = fuzz_deployment_file ] && seeds=$root/tests/fuzz/seeds-deployment
   "$target" -max_total_time="${FUZZ_SECONDS:-60}" -max_len=4096 "$corpus" "$seeds"
 done

@@ -63,6 +63,9 @@ public:
     static QUrl webSocketUrl(const QUrl &url, const QMap<QString, QString> &query);
 
 private:
+    // The frame-sequence fuzz target drives the frame handling without a socket.
+    friend struct ConnectionFrameFeeder;
+
     enum class State { Idle, Connecting, Handshaken, Connected, Waiting };
 
     void openSocket();

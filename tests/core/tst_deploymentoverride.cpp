@@ -77,6 +77,13 @@ void TestDeploymentOverride::unusableFiles_data()
     QTest::newRow("port out of range")
         << "range.json" << QByteArray(R"({"routes":{"id.orvane.tv:443":"127.0.0.1:70000"}})")
         << "is not host:port";
+    // A host no address can carry would send every routed request nowhere.
+    QTest::newRow("route to a host with a blank")
+        << "blank.json" << QByteArray(R"({"routes":{"id.orvane.tv:443":"local host:8443"}})")
+        << "is not host:port";
+    QTest::newRow("route to an address with a scheme")
+        << "scheme.json" << QByteArray(R"({"routes":{"id.orvane.tv:443":"http://127.0.0.1:8443"}})")
+        << "is not host:port";
     QTest::newRow("CA file missing") << "noca.json"
                                      << QByteArray(R"({"routes":{},"caCertificates":["nowhere.pem"]})")
                                      << "no certificate in";
