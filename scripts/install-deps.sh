@@ -15,6 +15,12 @@ packages=(
   qtkeychain-qt5-dev # the desktop's secret store, which keeps the session token
   libsecret-1-0      # the Secret Service client the key ring library loads at run time
   gnome-keyring      # a Secret Service for the suites that store the token
+  qtmultimedia5-dev  # the voice engine's microphone and speakers (Qt Multimedia)
+  libqt5multimedia5-plugins # Qt Multimedia's PulseAudio back end
+  libopus-dev        # the voice engine's codec
+  libssl-dev         # the voice engine's end-to-end encryption (OpenSSL's ciphers)
+  pulseaudio         # a sound server with null sinks for the voice suites, on machines without a sound card
+  pulseaudio-utils   # pactl, which the voice suites' sound server script waits with
   xvfb               # virtual X display the test suites run under
   xauth              # xvfb-run needs it to authorise the test clients
   libgl1-mesa-dri    # OpenGL in the virtual display, for the widget suites

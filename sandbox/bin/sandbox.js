@@ -19,6 +19,7 @@ const { ServiceServer } = require('../lib/server');
 const { Inspection } = require('../lib/inspection');
 const { Realtime, realtimeEndpoints } = require('../lib/realtime');
 const { Hub, hubEndpoints } = require('../lib/hub');
+const { VoiceHub } = require('../lib/voicehub');
 const { LiveEncoders } = require('../lib/live');
 const { cameras: seededCameras } = require('../lib/seed');
 
@@ -143,10 +144,12 @@ async function main() {
   const realtime = new Realtime({ seed, state, api, snapshots, previewIntervalMs: options.previewInterval, log });
   realtime.attach(realtimeEndpoints(hosts).map((endpoint) => [endpoint, server.byEndpoint.get(endpoint)]));
 
+  const voiceHub = new VoiceHub({ state, log });
+  await voiceHub.listen();
   const hub = new Hub({ state, log });
-  hub.attach(hubEndpoints(hosts).map((endpoint) => [endpoint, server.byEndpoint.get(endpoint)]));
+  hub.attach(hubEndpoints(hosts).map((endpoint) => [endpoint, server.byEndpoint.get(endpoint)]), voiceHub);
 
-  const inspection = new Inspection({ state, seed, realtime, hub, live, key: crypto.randomBytes(18).toString('hex') });
+  const inspection = new Inspection({ state, seed, realtime, hub, voiceHub, live, key: crypto.randomBytes(18).toString('hex') });
   const inspectionUrl = await inspection.listen(options.inspectionPort);
 
   const deployment = {
@@ -172,6 +175,7 @@ async function main() {
     log(`${signal}: stopping`);
     await realtime.close();
     await hub.close();
+    await voiceHub.close();
     await live.stopAll();
     await Promise.all([server.close(), inspection.close()]);
     fs.rmSync(options.deploymentFile, { force: true });

@@ -295,8 +295,9 @@ class Api {
         channelId: `workspace-${workspace.id}`,
         voiceStreamId,
         priveledgeExpiresTs: Math.floor(Date.now() / 1000) + 3600,
-        encryptionMode: 'aes-128-gcm2',
-        encryptionSecret: crypto.randomBytes(16).toString('hex'),
+        // One secret per channel: everybody in a voice channel must share it.
+        encryptionMode: 'aes-128-xts',
+        encryptionSecret: state.voiceSecretFor(`workspace-${workspace.id}`),
       };
       state.chatTokens.push({ user: user.id, ...credentials });
       return ok(credentials);

@@ -48,11 +48,18 @@ class Hub {
     this.refusals = 0;               // logins still to refuse
   }
 
-  attach(httpServers) {
+  // The messaging protocol on /rtm/v1; the voice hub, when given, on /rtc/v1.
+  attach(httpServers, voiceHub) {
     for (const [endpoint, httpServer] of httpServers) {
-      const wss = new WebSocketServer({ server: httpServer, path: '/rtm/v1', maxPayload: 64 * 1024 });
+      const wss = new WebSocketServer({ noServer: true, maxPayload: 64 * 1024 });
       wss.on('connection', (socket) => this.accept(endpoint, socket));
       this.servers.push(wss);
+      httpServer.on('upgrade', (request, socket, head) => {
+        const path = new URL(request.url, 'https://hub').pathname;
+        if (path === '/rtm/v1') wss.handleUpgrade(request, socket, head, (ws) => wss.emit('connection', ws, request));
+        else if (path === '/rtc/v1' && voiceHub) voiceHub.handleUpgrade(request, socket, head);
+        else socket.destroy();
+      });
     }
   }
 

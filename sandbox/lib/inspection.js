@@ -7,8 +7,9 @@ const { State } = require('./state');
 const { sendJson } = require('./server');
 
 class Inspection {
-  constructor({ state, seed, key, realtime, hub, live }) {
+  constructor({ state, seed, key, realtime, hub, voiceHub, live }) {
     this.hub = hub;
+    this.voiceHub = voiceHub;
     this.live = live;
     this.state = state;
     this.seed = seed;
@@ -172,6 +173,9 @@ class Inspection {
       case 'POST /hub/message': return this.hub.inject(body);
       case 'POST /hub/drop': return { dropped: this.hub.drop(typeof body.userId === 'string' ? body.userId : undefined) };
       case 'POST /hub/refuse-logins': return this.hub.refuseLogins(body.times);
+      case 'GET /voice': return this.voiceHub.describe();
+      case 'POST /voice/network': return this.voiceHub.setNetwork(body);
+      case 'POST /voice/error': return this.voiceHub.raiseError(body);
       default: return undefined;
     }
   }

@@ -15,11 +15,18 @@ class State {
     this.mails = [];
     this.chatStats = [];
     this.chatTokens = [];
+    this.voiceJoins = [];
+    this.voiceSecrets = new Map(); // channel id -> the channel's encryption secret
     this.requests = [];
     this.realtimeHandshakes = [];
     this.hubLogins = [];
     this.providerGrants = [];
     this.faults = [];
+  }
+
+  voiceSecretFor(channel) {
+    if (!this.voiceSecrets.has(channel)) this.voiceSecrets.set(channel, crypto.randomBytes(16).toString('hex'));
+    return this.voiceSecrets.get(channel);
   }
 
   issueToken(userId) {

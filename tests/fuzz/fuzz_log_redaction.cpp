@@ -26,8 +26,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     for (const QString &key : {QStringLiteral("?passphrase="), QStringLiteral("&auth_token="),
                                QStringLiteral(",password="), QStringLiteral("?pass%70hrase=")}) {
-        const QString text = before + QStringLiteral(" srt://h:1/") + key + secret + after;
-        if (LogRedaction::redactedAddressText(text).contains(secret))
+        const QString prefix = before + QStringLiteral(" srt://h:1/") + key;
+        // Where the text around the value spells the secret by itself (across the
+        // address put in), no redaction could hide it.
+        if ((prefix + QStringLiteral("***") + after).contains(secret))
+            continue;
+        if (LogRedaction::redactedAddressText(prefix + secret + after).contains(secret))
             __builtin_trap();
     }
     return 0;
