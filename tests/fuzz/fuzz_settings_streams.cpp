@@ -7,15 +7,24 @@
 #include "session/settings.h"
 
 #include <QBuffer>
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QDataStream>
 #include <QVariant>
+
+#include <sanitizer/lsan_interface.h>
 
 #include <cstddef>
 #include <cstdint>
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
+    // As in the viewer, which reads its settings with the application made: a
+    // stored picture or other GUI value needs it.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The application lives as long as the process; its screen and platform
+    // objects are not leaks of the readers under test.
+    __lsan::ScopedDisabler application;
+    new QGuiApplication(*argc, *argv);
     Settings::registerTypes();
     return 0;
 }

@@ -10,6 +10,7 @@
 #include <QAudioDeviceInfo>
 #include <QAudioInput>
 #include <QAudioOutput>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QMutex>
 #include <QtTest>
@@ -17,6 +18,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <unistd.h>
 
 using namespace orvane::rtc;
 
@@ -90,6 +92,12 @@ public:
         m_stream = m_input.start();
     }
     bool isRecording() const { return m_stream != nullptr; }
+    // Drops what was recorded so far and hands out the stream to read on from now.
+    void drain(QIODevice **stream)
+    {
+        m_stream->readAll();
+        *stream = m_stream;
+    }
     // The samples of the next stretch of the given length.
     QVector<qint16> record(int milliseconds)
     {
@@ -247,6 +255,7 @@ private slots:
     void wrongSecretGivesSilence();
     void chosenDevicesCarryTheSound();
     void lossAndJitterAreConcealed();
+    void latencyAndCpuFigures();
     void refusedJoins_data();
     void refusedJoins();
 
@@ -493,6 +502,87 @@ void TestVoiceEngine::lossAndJitterAreConcealed()
     QVERIFY2(std::abs(measured - 440) < 5, qPrintable(QString::number(measured)));
     QVERIFY(rms(heard) > 1000);
     QVERIFY(concealed > concealedBefore);
+}
+
+namespace {
+
+// CPU seconds the engines' threads have used so far.
+double engineThreadSeconds()
+{
+    double seconds = 0;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile name(tasks.filePath(task + QStringLiteral("/comm")));
+        if (!name.open(QIODevice::ReadOnly) || name.readAll().trimmed() != "rtc engine")
+            continue;
+        QFile stat(tasks.filePath(task + QStringLiteral("/stat")));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QByteArray> fields = stat.readAll().split(')').value(1).trimmed().split(' ');
+        // utime and stime, the 14th and 15th fields of the whole line.
+        seconds += (fields.value(11).toDouble() + fields.value(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
+    }
+    return seconds;
+}
+
+int onset(const QVector<qint16> &samples)
+{
+    for (int i = 0; i < samples.size(); ++i) {
+        if (std::abs(samples[i]) > 2000)
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
+void TestVoiceEngine::latencyAndCpuFigures()
+{
+    // Mouth to ear: the tone's start in A's microphone and in B's speakers,
+    // recorded side by side from the moment it is switched on.
+    Recorder mouth(QStringLiteral("voice_mic_a"));
+    QVERIFY(mouth.isRecording());
+    QVector<int> delays;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        m_tone->setOn(false);
+        QTest::qWait(700);
+        QByteArray atMouth;
+        QByteArray atEar;
+        QIODevice *mouthStream = nullptr;
+        QIODevice *earStream = nullptr;
+        mouth.drain(&mouthStream);
+        m_recorderB->drain(&earStream);
+        m_tone->setOn(true);
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 1000) {
+            QTest::qWait(5);
+            atMouth += mouthStream->readAll();
+            atEar += earStream->readAll();
+        }
+        const auto samples = [](const QByteArray &bytes) {
+            QVector<qint16> values(bytes.size() / 2);
+            std::memcpy(values.data(), bytes.constData(), size_t(values.size()) * 2);
+            return values;
+        };
+        const int spoken = onset(samples(atMouth));
+        const int heard = onset(samples(atEar));
+        QVERIFY2(spoken >= 0 && heard > spoken, qPrintable(QStringLiteral("%1 %2").arg(spoken).arg(heard)));
+        delays << (heard - spoken) * 1000 / rate;
+    }
+    std::sort(delays.begin(), delays.end());
+    qInfo("Mouth to ear on loopback: %d ms (median of %d: %d to %d ms)", delays.at(1), int(delays.size()),
+          delays.first(), delays.last());
+
+    // CPU of the engines in a three-way call while A talks.
+    const double before = engineThreadSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    QTest::qWait(5000);
+    const double used = engineThreadSeconds() - before;
+    qInfo("CPU of one engine in a three-way call: %.1f %% of a core (engine threads, this build)",
+          used / 3 / (double(wall.elapsed()) / 1000) * 100);
+    QVERIFY(used > 0);
 }
 
 void TestVoiceEngine::refusedJoins_data()
