@@ -10,7 +10,7 @@ build=${ORVANE_FUZZ_BUILD:-$root/build-fuzz}
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ -DORVANE_FUZZ=ON -DORVANE_BUILD_TESTS=OFF
 # Only the targets and what they link (the viewer's widgets are not fuzzed).
-targets=$(sed -n 's/^add_executable(\(fuzz_[a-z_]*\) .*/\1/p' "$root/tests/fuzz/CMakeLists.txt")
+targets=$(sed -n 's/^orvane_fuzz_target(\(fuzz_[a-z_]*\) .*/\1/p' "$root/tests/fuzz/CMakeLists.txt")
 cmake --build "$build" -j2 --target $targets
 
 for target in $(find "$build/tests/fuzz" -maxdepth 1 -type f -executable -name 'fuzz_*'); do

@@ -37,6 +37,19 @@ const CODES = {
 
 const MAX_TEXT = 32 * 1024;
 
+// A client's text frame as an object with an "op", or undefined for anything
+// else: a broken frame is dropped and the connection stays.
+function readFrame(data, isBinary) {
+  if (isBinary) return undefined;
+  let frame;
+  try {
+    frame = JSON.parse(data.toString('utf8'));
+  } catch {
+    return undefined;
+  }
+  return frame !== null && typeof frame === 'object' && typeof frame.op === 'string' ? frame : undefined;
+}
+
 class Hub {
   constructor({ state, log }) {
     this.state = state;
@@ -67,14 +80,8 @@ class Hub {
     const client = { socket, endpoint, userId: undefined, token: undefined, channels: new Set(), attributes: new Map() };
     this.clients.add(client);
     socket.on('message', (data, isBinary) => {
-      if (isBinary) return;
-      let frame;
-      try {
-        frame = JSON.parse(data.toString('utf8'));
-      } catch {
-        return; // a broken frame is dropped, the connection stays
-      }
-      if (frame === null || typeof frame !== 'object' || typeof frame.op !== 'string') return;
+      const frame = readFrame(data, isBinary);
+      if (!frame) return;
       try {
         this.handle(client, frame);
       } catch (error) {
@@ -299,4 +306,4 @@ function hubEndpoints(hosts) {
   return [`${hosts.chatHub}:443`];
 }
 
-module.exports = { Hub, hubEndpoints, CODES };
+module.exports = { readFrame, Hub, hubEndpoints, CODES };

@@ -20,6 +20,7 @@
 const crypto = require('crypto');
 const dgram = require('dgram');
 const { WebSocketServer } = require('ws');
+const { readFrame } = require('./hub');
 
 const CODES = {
   ok: 0,
@@ -58,14 +59,8 @@ class VoiceHub {
     const client = { socket, channel: undefined, uid: undefined, ticket: undefined, address: undefined };
     this.clients.add(client);
     socket.on('message', (data, isBinary) => {
-      if (isBinary) return;
-      let frame;
-      try {
-        frame = JSON.parse(data.toString('utf8'));
-      } catch {
-        return;
-      }
-      if (frame === null || typeof frame !== 'object' || typeof frame.op !== 'string') return;
+      const frame = readFrame(data, isBinary);
+      if (!frame) return;
       if (frame.op === 'join') this.join(client, frame);
       else if (frame.op === 'leave') {
         this.leave(client, 'quit');
