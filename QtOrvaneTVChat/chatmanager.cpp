@@ -3,6 +3,7 @@
 #include "coreapimanager.h"
 #include "globalmanager.h"
 #include "logredaction.h"
+#include "rtcengine.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -13,11 +14,18 @@
 #include <QSysInfo>
 
 using namespace orvane::rtm;
+using orvane::rtc::AudioVolumeInfo;
+using orvane::rtc::RtcEngine;
 
 ChatManager::ChatManager() = default;
 
 ChatManager::~ChatManager()
 {
+    // The engine leaves the voice channel and stops its thread: no voice
+    // notification comes after this.
+    if (m_engine)
+        m_engine->release();
+    m_engine.reset();
     // Released first: once it returns no notification is pending on the service thread.
     if (m_channel)
         m_channel->release();
@@ -55,8 +63,22 @@ void ChatManager::initialize()
                            QStringLiteral("Double-check the app id"));
         return;
     }
+    m_engine = std::make_unique<RtcEngine>();
+    orvane::rtc::RtcEngineContext context;
+    context.eventHandler = this;
+    context.appId = applicationId();
+    if (m_engine->initialize(context) != 0) {
+        qDebug() << "RTC service init failure! Double-check your app id";
+        m_engine.reset();
+        emit errorOccurred(QStringLiteral("Error starting Agora call service"),
+                           QStringLiteral("Could not create service, double-check your app id"));
+        return;
+    }
+    int build = 0;
+    const QString version = m_engine->getVersion(&build);
     qDebug() << "Chat Manager Initialized!";
-    qDebug() << "RTM Version:" << getRtmSdkVersion();
+    qDebug() << "RTM Version:" << getRtmSdkVersion()
+             << ", RTC Version:" << QStringLiteral("%1 (%2)").arg(version).arg(build);
 }
 
 void ChatManager::registerLocalUser(const QString &name)
@@ -106,6 +128,8 @@ void ChatManager::onGotAgoraAuth(const ChatAuth &auth, const QString &error)
     qDebug() << "User ID: " << auth.userId;
     qDebug() << "Channel ID:" << auth.channelId;
     qDebug() << "Voice Stream ID:" << auth.voiceStreamId;
+    if (!auth.encryptionMode.isEmpty() && !auth.encryptionSecret.isEmpty())
+        enableEncryption(auth.encryptionMode, auth.encryptionSecret);
     bool ok = false;
     const uint numeric = auth.userId.toUInt(&ok, 10);
     if (ok) {
@@ -367,4 +391,320 @@ void ChatManager::onGetMembers(const QVector<IChannelMember *> &members, int err
 void ChatManager::onMemberCountUpdated(int memberCount)
 {
     handOver([this, memberCount] { emit memberCountUpdated(memberCount); });
+}
+
+// ---- Voice ------------------------------------------------------------------------------
+
+int ChatManager::encryptionModeFor(const QString &mode)
+{
+    if (mode == QLatin1String("aes-128-xts"))
+        return orvane::rtc::AES_128_XTS;
+    if (mode == QLatin1String("aes-128-ecb"))
+        return orvane::rtc::AES_128_ECB;
+    if (mode == QLatin1String("aes-256-xts"))
+        return orvane::rtc::AES_256_XTS;
+    if (mode == QLatin1String("sm4-128-ecb"))
+        return orvane::rtc::SM4_128_ECB;
+    return 9;
+}
+
+void ChatManager::enableEncryption(const QString &mode, const QString &secret)
+{
+    qDebug() << "Enabling encryption!";
+    orvane::rtc::EncryptionConfig config;
+    config.encryptionMode = encryptionModeFor(mode);
+    config.encryptionKey = secret.toUtf8();
+    const int result = m_engine ? m_engine->enableEncryption(true, config) : -1;
+    if (result < 0)
+        qDebug() << "Encryption failed!!";
+    else
+        qDebug() << "Encryption succeeded";
+}
+
+bool ChatManager::joinVoiceChannel()
+{
+    if (m_chatAuth.rtcToken.isEmpty() || m_chatAuth.channelId.isEmpty()) {
+        emit errorOccurred(QStringLiteral("Error joining voice channel"),
+                           QStringLiteral("Missing auth info"));
+        return false;
+    }
+    if (!m_chatAuth.encryptionMode.isEmpty() && !m_chatAuth.encryptionSecret.isEmpty())
+        enableEncryption(m_chatAuth.encryptionMode, m_chatAuth.encryptionSecret);
+    const QString name = m_globalManager ? m_globalManager->getUser().getDisplayName() : QString();
+    // The token is secret: only its mask reaches the log.
+    qDebug().noquote() << "Joining channel with " << LogRedaction::mask() << m_chatAuth.channelId << name
+                       << m_voiceUid;
+    if (!m_engine) {
+        emit errorOccurred(QStringLiteral("Error joining voice channel"), QString());
+        return false;
+    }
+    const int parameters = m_engine->setParameters(QStringLiteral("{\"che.audio.custom_bitrate\":16000}"));
+    qDebug() << "Set parameter result: " << parameters;
+    const int result = m_engine->joinChannel(m_chatAuth.rtcToken, m_chatAuth.channelId, m_voiceUid);
+    qDebug() << "Voice channel join result: " << result;
+    if (result != 0) {
+        qDebug() << "Join voice channel error:" << result;
+        emit errorOccurred(QStringLiteral("Error joining voice channel"), QString());
+        return false;
+    }
+    return true;
+}
+
+void ChatManager::leaveVoiceChannel()
+{
+    if (m_inVoiceChannel && m_engine)
+        m_engine->leaveChannel();
+}
+
+void ChatManager::enableVolumeIndication()
+{
+    if (m_engine)
+        m_engine->enableAudioVolumeIndication(200, 3, true);
+}
+
+void ChatManager::toggleMic()
+{
+    m_micMuted = !m_micMuted;
+    if (m_engine)
+        m_engine->muteLocalAudioStream(m_micMuted);
+    emit micMuteChanged(m_micMuted);
+}
+
+void ChatManager::toggleSpeakers()
+{
+    m_speakersMuted = !m_speakersMuted;
+    if (m_engine)
+        m_engine->muteAllRemoteAudioStreams(m_speakersMuted);
+    emit speakersMuteChanged(m_speakersMuted);
+}
+
+void ChatManager::muteUser(quint32 participant, bool mute)
+{
+    // The engine knows the whole uid; the participant number alone (its low 20
+    // bits) would name nobody once the uid has its random upper bits.
+    if (m_engine)
+        m_engine->muteRemoteAudioStream(m_engineUids.value(participant, participant), mute);
+    // The participant carries the flag, so that the row's icon and its next
+    // click (which asks for the opposite) follow it, and a rejoin restores it.
+    const int index = participantIndex(participant);
+    if (index >= 0 && m_participants.at(index).muted != mute) {
+        m_participants[index].muted = mute;
+        emit voiceMembersUpdated();
+    }
+}
+
+QVector<VoiceChatParticipant> ChatManager::activeSpeakers() const
+{
+    QVector<VoiceChatParticipant> speakers;
+    for (const VoiceChatParticipant &participant : m_participants) {
+        if (participant.volumeInfo.vad == 1 || participant.hasAudio)
+            speakers << participant;
+    }
+    std::stable_sort(speakers.begin(), speakers.end(),
+                     [](const VoiceChatParticipant &a, const VoiceChatParticipant &b) {
+                         return a.volumeInfo.volume > b.volumeInfo.volume;
+                     });
+    return speakers;
+}
+
+QVector<AudioRoute> ChatManager::inputRoutes() const
+{
+    QVector<AudioRoute> routes;
+    if (m_engine) {
+        for (const orvane::rtc::AudioDeviceInfo &device : m_engine->recordingDevices())
+            routes.append({device.name, device.id});
+    }
+    return routes;
+}
+
+QVector<AudioRoute> ChatManager::outputRoutes() const
+{
+    QVector<AudioRoute> routes;
+    if (m_engine) {
+        for (const orvane::rtc::AudioDeviceInfo &device : m_engine->playbackDevices())
+            routes.append({device.name, device.id});
+    }
+    return routes;
+}
+
+AudioRoute ChatManager::currentInputRoute()
+{
+    if (m_engine) {
+        const orvane::rtc::AudioDeviceInfo device = m_engine->recordingDevice();
+        if (!device.id.isEmpty())
+            m_inputRoute = {device.name, device.id};
+    }
+    return m_inputRoute;
+}
+
+AudioRoute ChatManager::currentOutputRoute()
+{
+    if (m_engine) {
+        const orvane::rtc::AudioDeviceInfo device = m_engine->playbackDevice();
+        if (!device.id.isEmpty())
+            m_outputRoute = {device.name, device.id};
+    }
+    return m_outputRoute;
+}
+
+bool ChatManager::setInputRoute(const AudioRoute &route)
+{
+    if (!m_engine)
+        return false;
+    return (route.isFollowSystem() ? m_engine->followSystemRecordingDevice(true)
+                                   : m_engine->setRecordingDevice(route.id))
+        == 0;
+}
+
+bool ChatManager::setOutputRoute(const AudioRoute &route)
+{
+    if (!m_engine)
+        return false;
+    return (route.isFollowSystem() ? m_engine->followSystemPlaybackDevice(true)
+                                   : m_engine->setPlaybackDevice(route.id))
+        == 0;
+}
+
+void ChatManager::sendVoiceChatStats()
+{
+    connect(
+        m_coreAPIManager, &CoreAPIManager::sentChatStats, this,
+        [](const QString &error) {
+            if (!error.isEmpty())
+                qDebug() << "Error sending voice chat stats:" << error;
+        },
+        Qt::UniqueConnection);
+    m_coreAPIManager->sendChatStats(m_company, m_workspaceId, m_chatAuth.userId);
+}
+
+int ChatManager::participantIndex(quint32 number) const
+{
+    for (int i = 0; i < m_participants.size(); ++i) {
+        if (m_participants.at(i).uid == number)
+            return i;
+    }
+    return -1;
+}
+
+void ChatManager::onJoinChannelSuccess(const QString &channel, quint32 uid, int)
+{
+    handOver([this, channel, uid] {
+        qDebug() << "Joined voice channel " << channel << "with uid" << uid;
+        // Joined with 0, the hub chose the uid: it is kept for the next joins,
+        // so that the others keep knowing (and muting) this participant.
+        if (m_voiceUid == 0)
+            m_voiceUid = uid;
+        m_inVoiceChannel = true;
+        m_rejoins = 0;
+        m_engine->muteAllRemoteAudioStreams(m_speakersMuted);
+        m_engine->muteLocalAudioStream(m_micMuted);
+        emit joinedAgoraVoiceChannel();
+    });
+}
+
+void ChatManager::onLeaveChannel()
+{
+    handOver([this] {
+        m_inVoiceChannel = false;
+        m_participants.clear();
+        emit leftAgoraVoiceChannel();
+    });
+}
+
+void ChatManager::onError(int code, const QString &message)
+{
+    handOver([this, code, message] {
+        QString text = m_engine ? m_engine->getErrorDescription(code) : QString();
+        if (text.isEmpty())
+            text = QStringLiteral("%1 - %2").arg(code).arg(message);
+        qDebug() << "Agora rtc error" << code << ":" << text;
+        if (code != orvane::rtc::ERR_JOIN_CHANNEL_REJECTED && code != orvane::rtc::ERR_DECRYPTION_FAILED)
+            return;
+        // Joined again, but not for ever: a join refused for good (another
+        // session with the same uid) would otherwise be asked again at once,
+        // again and again.
+        if (++m_rejoins > rejoinLimit) {
+            qDebug() << "Not joining the voice channel again after" << rejoinLimit << "attempts";
+            emit errorOccurred(QStringLiteral("Error joining voice channel"), text);
+            return;
+        }
+        if (m_inVoiceChannel)
+            m_engine->leaveChannel();
+        joinVoiceChannel();
+    });
+}
+
+void ChatManager::onAudioVolumeIndication(const AudioVolumeInfo *speakers, unsigned int count, int)
+{
+    const QVector<AudioVolumeInfo> reported(speakers, speakers + count);
+    handOver([this, reported] {
+        for (VoiceChatParticipant &participant : m_participants)
+            participant.volumeInfo = AudioVolumeInfo();
+        for (const AudioVolumeInfo &speaker : reported) {
+            const quint32 number = speaker.uid & VoiceChatParticipant::numberMask;
+            const int index = participantIndex(number);
+            if (index < 0)
+                continue;
+            qDebug() << number << "volume updated to " << speaker.volume;
+            VoiceChatParticipant &participant = m_participants[index];
+            participant.volumeInfo = speaker;
+            participant.hasAudio = true;
+        }
+        emit voiceMembersUpdated();
+    });
+}
+
+void ChatManager::onUserJoined(quint32 uid, int)
+{
+    handOver([this, uid] {
+        const quint32 key = uid & VoiceChatParticipant::numberMask;
+        m_engineUids.insert(key, uid);
+        const int existing = participantIndex(key);
+        if (existing >= 0)
+            m_rememberedMutes.insert(key, m_participants.at(existing).muted);
+        qDebug() << key << "joined the voice channel";
+        if (existing < 0) {
+            VoiceChatParticipant participant;
+            participant.uid = key;
+            for (const SharedUser &user : qAsConst(m_sharedUsers)) {
+                if (user.id == QString::number(key))
+                    participant.name = VoiceNames::displayName(user);
+            }
+            if (participant.name.isEmpty())
+                participant.name = QString::number(key);
+            m_participants.append(participant);
+            emit voiceMemberJoined(participant.name);
+        }
+        emit voiceMembersUpdated();
+    });
+}
+
+void ChatManager::onUserOffline(quint32 uid, int)
+{
+    handOver([this, uid] {
+        const quint32 key = uid & VoiceChatParticipant::numberMask;
+        const int index = participantIndex(key);
+        if (index < 0) {
+            qDebug() << "Offline user not found!";
+            return;
+        }
+        const VoiceChatParticipant gone = m_participants.takeAt(index);
+        m_rememberedMutes.insert(key, gone.muted);
+        emit voiceMemberLeft(gone.name);
+        emit voiceMembersUpdated();
+    });
+}
+
+void ChatManager::onFirstRemoteAudioDecoded(quint32 uid, int)
+{
+    handOver([this, uid] {
+        const quint32 key = uid & VoiceChatParticipant::numberMask;
+        if (!m_rememberedMutes.contains(key))
+            return;
+        const int index = participantIndex(key);
+        if (index >= 0)
+            m_participants[index].muted = m_rememberedMutes.value(key);
+        m_rememberedMutes.remove(key);
+        emit voiceMembersUpdated();
+    });
 }

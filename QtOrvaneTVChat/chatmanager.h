@@ -2,10 +2,13 @@
 #define CHATMANAGER_H
 
 #include "chatrecords.h"
+#include "rtctypes.h"
 #include "rtmtypes.h"
 #include "textmessage.h"
+#include "voicerecords.h"
 
 #include <QHash>
+#include <QMap>
 #include <QObject>
 #include <QString>
 
@@ -14,19 +17,26 @@
 class CoreAPIManager;
 class GlobalManager;
 
-// Runs one workspace's chat session over the real-time messaging service: it
-// gets the credentials through the back-end client, logs in, publishes the
-// user's attributes, joins the workspace's text channel, and turns the service's
-// notifications into signals.
+namespace orvane {
+namespace rtc {
+class RtcEngine;
+}
+} // namespace orvane
+
+// Runs one workspace's chat session over the real-time messaging service and
+// the voice engine: it gets the credentials through the back-end client, logs
+// in, publishes the user's attributes, joins the workspace's text channel and,
+// on request, its voice channel, and turns the notifications into signals.
 //
-// The service calls its listeners on its own thread; every notification is
-// handed over to the thread this object lives on (the main thread) before it
-// touches the session state, so the state needs no lock and every signal is
-// emitted there.
+// The service and the engine call their listeners on their own threads; every
+// notification is handed over to the thread this object lives on (the main
+// thread) before it touches the session state, so the state needs no lock and
+// every signal is emitted there.
 class ChatManager
     : public QObject
     , public orvane::rtm::IRtmServiceEventHandler
     , public orvane::rtm::IChannelEventHandler
+    , public orvane::rtc::IRtcEngineEventHandler
 {
     Q_OBJECT
 public:
@@ -49,6 +59,32 @@ public:
     void joinTextChannel();
     void sendMessage(const QString &text);
     bool isFollowUp() const;
+
+    // Voice.
+    bool joinVoiceChannel();
+    void leaveVoiceChannel();
+    bool isInVoiceChannel() const { return m_inVoiceChannel; }
+    void enableVolumeIndication();
+    void toggleMic();
+    void toggleSpeakers();
+    bool isMicMuted() const { return m_micMuted; }
+    bool areSpeakersMuted() const { return m_speakersMuted; }
+    void muteUser(quint32 participant, bool mute);
+    QVector<VoiceChatParticipant> participants() const { return m_participants; }
+    // The participants heard in the last report, loudest first.
+    QVector<VoiceChatParticipant> activeSpeakers() const;
+    QVector<AudioRoute> inputRoutes() const;
+    QVector<AudioRoute> outputRoutes() const;
+    AudioRoute currentInputRoute();
+    AudioRoute currentOutputRoute();
+    bool setInputRoute(const AudioRoute &route);
+    bool setOutputRoute(const AudioRoute &route);
+    void sendVoiceChatStats();
+    // The engine's encryption mode for a mode text of the credentials (9 for
+    // one it does not know).
+    static int encryptionModeFor(const QString &mode);
+    // How many times in a row the engine's errors 17 and 120 start a new join.
+    static constexpr int rejoinLimit = 3;
 
     quint32 voiceUid() const { return m_voiceUid; }
     ChatAuth chatAuth() const { return m_chatAuth; }
@@ -73,6 +109,7 @@ signals:
     void voiceMemberJoined(QString name);
     void voiceMemberLeft(QString name);
     void voiceMembersUpdated();
+    void activeSpeakersUpdated(QVector<VoiceChatParticipant> speakers);
     void errorOccurred(QString title, QString message);
 
 private:
@@ -98,6 +135,19 @@ private:
     void onGetMembers(const QVector<orvane::rtm::IChannelMember *> &members, int errorCode) override;
     void onMemberCountUpdated(int memberCount) override;
 
+    // Voice engine notifications (engine thread).
+    void onJoinChannelSuccess(const QString &channel, quint32 uid, int elapsedMs) override;
+    void onLeaveChannel() override;
+    void onError(int code, const QString &message) override;
+    void onAudioVolumeIndication(const orvane::rtc::AudioVolumeInfo *speakers, unsigned int count,
+                                 int totalVolume) override;
+    void onUserJoined(quint32 uid, int elapsedMs) override;
+    void onUserOffline(quint32 uid, int reason) override;
+    void onFirstRemoteAudioDecoded(quint32 uid, int elapsedMs) override;
+
+    void enableEncryption(const QString &mode, const QString &secret);
+    int participantIndex(quint32 number) const;
+
     // Runs on this object's thread, after the notification has returned.
     template<typename Function>
     void handOver(Function &&function);
@@ -122,6 +172,18 @@ private:
     QString m_lastSender;
     QVector<SharedUser> m_sharedUsers;
     bool m_registered = false;
+
+    std::unique_ptr<orvane::rtc::RtcEngine> m_engine;
+    QVector<VoiceChatParticipant> m_participants;
+    // The engine's uid of each participant number: mutes go to the whole uid.
+    QHash<quint32, quint32> m_engineUids;
+    QMap<quint32, bool> m_rememberedMutes;
+    bool m_micMuted = false;
+    bool m_speakersMuted = false;
+    bool m_inVoiceChannel = false;
+    int m_rejoins = 0;
+    AudioRoute m_inputRoute;
+    AudioRoute m_outputRoute;
 };
 
 #endif // CHATMANAGER_H

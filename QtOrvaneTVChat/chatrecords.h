@@ -1,6 +1,8 @@
 #ifndef CHATRECORDS_H
 #define CHATRECORDS_H
 
+#include "rtctypes.h"
+
 #include <QJsonObject>
 #include <QMetaType>
 #include <QString>
@@ -41,6 +43,20 @@ struct User
     bool hasProperName() const;
 };
 
+// One member of the voice channel as the chat session keeps them.
+struct VoiceChatParticipant
+{
+    // The participant number: the low 20 bits of the engine's uid.
+    quint32 uid = 0;
+    QString name;
+    orvane::rtc::AudioVolumeInfo volumeInfo;
+    bool hasAudio = false;
+    // Muted locally by this user.
+    bool muted = false;
+
+    static constexpr quint32 numberMask = 0xfffff;
+};
+
 // A user the workspace is shared with.
 struct SharedUser
 {
@@ -49,6 +65,9 @@ struct SharedUser
     QString firstName;
     QString lastName;
     QString image;
+    // Their voice participant while they are in the call (uid 0 and no name
+    // otherwise); the voice users list keeps it.
+    VoiceChatParticipant participant;
 
     static SharedUser fromJson(const QJsonObject &json);
 };
@@ -65,6 +84,8 @@ struct CompanyShare
 Q_DECLARE_METATYPE(ChatAuth)
 Q_DECLARE_METATYPE(User)
 Q_DECLARE_METATYPE(SharedUser)
+Q_DECLARE_METATYPE(VoiceChatParticipant)
+Q_DECLARE_METATYPE(QVector<VoiceChatParticipant>)
 Q_DECLARE_METATYPE(QVector<CompanyShare>)
 
 #endif // CHATRECORDS_H

@@ -5,6 +5,7 @@
 #include "logutils.h"
 #include "mainwindow.h"
 #include "textmessage.h"
+#include "voicerecords.h"
 #include "zubcrashreport.h"
 
 #include <QApplication>
@@ -68,6 +69,9 @@ int main(int argc, char *argv[])
     qRegisterMetaType<ChatAuth>();
     qRegisterMetaType<User>();
     qRegisterMetaType<QVector<SharedUser>>();
+    qRegisterMetaType<VoiceChatParticipant>();
+    qRegisterMetaType<QVector<VoiceChatParticipant>>();
+    qRegisterMetaType<AudioRoute>();
 
     LogUtils::configure(LogUtils::Configuration::chat());
     LogUtils::initLogging(); // without a log file the chat still runs

@@ -6,9 +6,12 @@
 #include "chattheme.h"
 #include "coreapimanager.h"
 #include "globalmanager.h"
+#include "voicechatuserslist.h"
+#include "voicechatwidget.h"
 #include "localmessageserver.h"
 
 #include <QDateTime>
+#include <QTimer>
 #include <QDebug>
 #include <QFile>
 #include <QLabel>
@@ -206,8 +209,119 @@ void MainWindow::onLoginFinished(bool, int errorCode)
         recordError(QStringLiteral("Login to Agora failed!"), QString());
         return;
     }
+    wireVoicePane();
     if (m_globalManager->getTextEnabled())
         m_chatManager->joinTextChannel();
+}
+
+int MainWindow::voiceStatisticsIntervalMs()
+{
+    // For the suites only: waiting the whole 30 s in each would be long.
+    bool ok = false;
+    const int forTests = qEnvironmentVariableIntValue("ORVANE_VOICE_STATS_INTERVAL_MS", &ok);
+    return ok && forTests > 0 ? forTests : 30000;
+}
+
+void MainWindow::wireVoicePane()
+{
+    if (m_usersList)
+        return; // a login again after a lost connection keeps the pane as it is
+    m_usersList = new VoiceChatUsersList(this, m_coreAPIManager, m_globalManager->getUser(),
+                                         m_globalManager->getCompanyId(), m_globalManager->getWorkspaceId());
+    m_usersList->hide();
+    VoiceChatWidget *pane = ui->voiceChatWidget;
+    connect(pane, &VoiceChatWidget::speakersButtonClicked, m_chatManager, &ChatManager::toggleSpeakers);
+    connect(pane, &VoiceChatWidget::micButtonClicked, m_chatManager, &ChatManager::toggleMic);
+    connect(pane, &VoiceChatWidget::joinButtonClicked, this, &MainWindow::joinOrLeave);
+    connect(pane, &VoiceChatWidget::showingUsersChanged, this, [this](bool showing) {
+        m_usersList->setVisible(showing);
+        if (showing) {
+            placeUsersList();
+            m_usersList->raise();
+        }
+    });
+    connect(pane, &VoiceChatWidget::inputRouteChanged, this,
+            [this](const AudioRoute &route) { changeRoute(route, true); });
+    connect(pane, &VoiceChatWidget::outputRouteChanged, this,
+            [this](const AudioRoute &route) { changeRoute(route, false); });
+    connect(m_usersList, &VoiceChatUsersList::toggleMuteForUser, m_chatManager, &ChatManager::muteUser);
+    connect(m_chatManager, &ChatManager::joinedAgoraVoiceChannel, this, &MainWindow::onVoiceJoined);
+    connect(m_chatManager, &ChatManager::leftAgoraVoiceChannel, this, [this] {
+        ui->voiceChatWidget->setJoined(false);
+        stopVoiceTimer();
+    });
+    connect(m_chatManager, &ChatManager::voiceMembersUpdated, this, &MainWindow::refreshMembers);
+    connect(m_chatManager, &ChatManager::micMuteChanged, pane, &VoiceChatWidget::setMicMuted);
+    connect(m_chatManager, &ChatManager::speakersMuteChanged, pane, &VoiceChatWidget::setSpeakersMuted);
+}
+
+void MainWindow::joinOrLeave()
+{
+    if (m_chatManager->isInVoiceChannel()) {
+        m_chatManager->leaveVoiceChannel();
+        return;
+    }
+    if (m_chatManager->joinVoiceChannel()) {
+        m_chatManager->enableVolumeIndication();
+        qDebug() << "Joined voice channel!";
+    } else {
+        qDebug() << "Failed to join voice channel!";
+    }
+}
+
+void MainWindow::onVoiceJoined()
+{
+    ui->voiceChatWidget->setJoined(true);
+    ui->voiceChatWidget->setInputRoutes(m_chatManager->currentInputRoute(),
+                                        QVector<AudioRoute>{AudioRoute::followSystem()}
+                                            + m_chatManager->inputRoutes());
+    ui->voiceChatWidget->setOutputRoutes(m_chatManager->currentOutputRoute(),
+                                         QVector<AudioRoute>{AudioRoute::followSystem()}
+                                             + m_chatManager->outputRoutes());
+    stopVoiceTimer();
+    delete m_voiceTimer;
+    m_voiceTimer = new QTimer(this);
+    connect(m_voiceTimer, &QTimer::timeout, m_chatManager, &ChatManager::sendVoiceChatStats);
+    qDebug() << "Starting voice chat timer";
+    m_voiceTimer->start(voiceStatisticsIntervalMs());
+}
+
+void MainWindow::stopVoiceTimer()
+{
+    if (!m_voiceTimer || !m_voiceTimer->isActive())
+        return;
+    qDebug() << "Stopping voice chat timer";
+    m_voiceTimer->stop();
+    qDebug() << "Disconnecting voice chat timer signals";
+    disconnect(m_voiceTimer, &QTimer::timeout, nullptr, nullptr);
+}
+
+void MainWindow::changeRoute(const AudioRoute &route, bool input)
+{
+    if (input) {
+        if (m_chatManager->setInputRoute(route))
+            ui->voiceChatWidget->setInputRoutes(route, m_chatManager->inputRoutes());
+    } else if (m_chatManager->setOutputRoute(route)) {
+        ui->voiceChatWidget->setOutputRoutes(route, m_chatManager->outputRoutes());
+    }
+}
+
+void MainWindow::refreshMembers()
+{
+    m_usersList->setParticipants(m_chatManager->participants());
+    ui->voiceChatWidget->setMemberCount(m_usersList->inVoiceCount(), m_usersList->sharedUserCount());
+    if (m_usersList->isHidden())
+        ui->voiceChatWidget->showSpeaker(m_chatManager->activeSpeakers());
+}
+
+void MainWindow::placeUsersList()
+{
+    if (!m_usersList)
+        return;
+    const int width = qMax(300, this->width() / 2);
+    const int height = qMax(300, int(this->height() * 0.6));
+    const QRect pane(ui->voiceChatWidget->mapTo(this, QPoint(0, 0)), ui->voiceChatWidget->size());
+    m_usersList->setGeometry(pane.right() - width + 1, pane.bottom() + 5, width, height);
 }
 
 void MainWindow::onTextChannelJoined()
@@ -253,6 +367,8 @@ void MainWindow::resizeEvent(QResizeEvent *event)
     // The panes follow the window through the central layout; the text pane
     // re-wraps its messages in its own resize.
     QMainWindow::resizeEvent(event);
+    if (m_initialized)
+        placeUsersList();
 }
 
 // Slots kept for the voice pane and older callers; they do nothing by design.
@@ -264,6 +380,10 @@ void MainWindow::muteMicClicked() { }
 void MainWindow::changeSpeakersClicked() { }
 void MainWindow::changeMicClicked() { }
 void MainWindow::receivedMessage(QString, QString) { }
-void MainWindow::memberCountUpdated(int) { }
+void MainWindow::memberCountUpdated(int)
+{
+    if (m_usersList)
+        m_usersList->setParticipants(m_chatManager->participants());
+}
 void MainWindow::gotMemberAttributes() { }
 void MainWindow::voiceCallActive(bool) { }

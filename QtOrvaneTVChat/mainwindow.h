@@ -7,6 +7,9 @@
 #include <QMainWindow>
 
 class ChatManager;
+class QTimer;
+class VoiceChatUsersList;
+struct AudioRoute;
 class LocalMessageServer;
 class CoreAPIManager;
 class GlobalManager;
@@ -38,6 +41,11 @@ public:
     static QString mapError(const QString &error, const QString &workspaceName);
 
     ChatManager *chatManager() const { return m_chatManager; }
+    VoiceChatUsersList *usersList() const { return m_usersList; }
+    // The statistics timer of the voice session (null outside one).
+    QTimer *voiceTimer() const { return m_voiceTimer; }
+    // How often the voice statistics go out; 30 s unless a suite shortens it.
+    static int voiceStatisticsIntervalMs();
     QLabel *disabledNotice() const { return m_disabledNotice; }
 
 public slots:
@@ -70,6 +78,13 @@ private:
     void onSend(const QString &text);
     void onTextMessage(const TextMessage &message, bool isFollowUp);
     void onSharedUsers(const QVector<SharedUser> &users, const QString &error);
+    void wireVoicePane();
+    void joinOrLeave();
+    void onVoiceJoined();
+    void stopVoiceTimer();
+    void refreshMembers();
+    void placeUsersList();
+    void changeRoute(const AudioRoute &route, bool input);
 
     Ui::MainWindow *ui;
     bool m_initialized = false;
@@ -78,6 +93,8 @@ private:
     CoreAPIManager *m_coreAPIManager = nullptr;
     LocalMessageServer *m_commandServer = nullptr;
     QLabel *m_disabledNotice = nullptr;
+    VoiceChatUsersList *m_usersList = nullptr;
+    QTimer *m_voiceTimer = nullptr;
 };
 
 #endif // MAINWINDOW_H

@@ -76,6 +76,7 @@ class IRtcEngineEventHandler
 {
 public:
     virtual ~IRtcEngineEventHandler() = default;
+    // uid: the one joined with, or the one the hub gave a join with uid 0.
     virtual void onJoinChannelSuccess(const QString &channel, quint32 uid, int elapsedMs)
     {
         Q_UNUSED(channel)

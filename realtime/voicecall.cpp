@@ -19,6 +19,8 @@
 
 #include <opus/opus.h>
 
+#include <utility>
+
 namespace orvane {
 namespace rtc {
 
@@ -100,6 +102,7 @@ void VoiceCall::transmit(const QJsonObject &frame)
 
 void VoiceCall::onSignallingConnected()
 {
+    qCDebug(lcVoice) << "Signalling connected; joining";
     transmit({{QStringLiteral("op"), QStringLiteral("join")},
               {QStringLiteral("channel"), m_channel},
               {QStringLiteral("token"), m_token},
@@ -111,6 +114,7 @@ void VoiceCall::onSignallingFrame(const QString &text)
 {
     const QJsonObject frame = QJsonDocument::fromJson(text.toUtf8()).object();
     const QString op = frame.value(QStringLiteral("op")).toString();
+    qCDebug(lcVoice) << "From the hub:" << op;
     const auto number = [&frame](const char *key) { return frame.value(QLatin1String(key)).toDouble(-1); };
     if (op == QLatin1String("joinResult")) {
         if (m_state != State::Signalling)
@@ -128,6 +132,10 @@ void VoiceCall::onSignallingFrame(const QString &text)
         }
         m_ticket = quint32(ticket);
         m_mediaPort = quint16(port);
+        // A join with uid 0 is given one by the hub.
+        const double assigned = number("uid");
+        if (m_uid == 0 && assigned > 0 && assigned <= 0xffffffffu)
+            m_uid = quint32(assigned);
         m_mediaHost = m_signalling->peerAddress();
         for (const QJsonValue &member : frame.value(QStringLiteral("members")).toArray()) {
             if (member.toDouble(-1) >= 0 && member.toDouble() <= 0xffffffffu)
@@ -354,31 +362,35 @@ void VoiceCall::leave()
 
 void VoiceCall::stopAudio()
 {
+    // Stopping an audio device may run a nested event loop (Qt Multimedia's
+    // PulseAudio back end waits for the server), in which a queued join can
+    // start a new call: everything is taken out of the members first, so that
+    // such a call starts from nothing and nothing is stopped twice.
     m_volumeTimer.stop();
-    if (m_input) {
-        m_input->stop();
-        delete m_input;
-        m_input = nullptr;
-        m_inputStream = nullptr;
-    }
-    if (m_output) {
-        m_output->stop();
-        delete m_output;
-        m_output = nullptr;
-    }
-    if (m_mixer) {
-        m_playedBefore += m_mixer->statistics().frames;
-        m_concealedBefore += m_mixer->statistics().concealed;
-        delete m_mixer;
-        m_mixer = nullptr;
-    }
-    delete m_localLevel;
-    m_localLevel = nullptr;
-    if (m_encoder) {
-        opus_encoder_destroy(m_encoder);
-        m_encoder = nullptr;
-    }
+    QAudioInput *input = std::exchange(m_input, nullptr);
+    m_inputStream = nullptr;
+    QAudioOutput *output = std::exchange(m_output, nullptr);
+    VoiceMixer *mixer = std::exchange(m_mixer, nullptr);
+    VoiceLevel *level = std::exchange(m_localLevel, nullptr);
+    OpusEncoder *encoder = std::exchange(m_encoder, nullptr);
     m_captured.clear();
+    if (mixer) {
+        m_playedBefore += mixer->statistics().frames;
+        m_concealedBefore += mixer->statistics().concealed;
+    }
+    if (input) {
+        input->disconnect(this);
+        input->stop();
+        delete input;
+    }
+    if (output) {
+        output->stop();
+        delete output;
+    }
+    delete mixer;
+    delete level;
+    if (encoder)
+        opus_encoder_destroy(encoder);
 }
 
 void VoiceCall::finishLeave(bool notify)
@@ -386,19 +398,19 @@ void VoiceCall::finishLeave(bool notify)
     const State previous = m_state;
     m_state = State::Idle;
     m_helloTimer.stop();
-    stopAudio();
-    if (m_media) {
-        m_media->deleteLater();
-        m_media = nullptr;
+    m_remotes.clear();
+    // The sockets first, before anything that may let other events run.
+    if (QUdpSocket *media = std::exchange(m_media, nullptr)) {
+        media->disconnect(this);
+        media->deleteLater();
     }
-    if (m_signalling) {
-        QWebSocket *socket = m_signalling;
+    if (QWebSocket *socket = m_signalling.data()) {
         m_signalling = nullptr;
         socket->disconnect(this);
         socket->close();
         socket->deleteLater();
     }
-    m_remotes.clear();
+    stopAudio();
     if (notify && previous != State::Idle)
         m_handler->onLeaveChannel();
 }
@@ -461,12 +473,15 @@ void VoiceCall::setInputDevice(const QAudioDeviceInfo &device)
     m_inputDevice = device;
     if (!m_input)
         return;
-    m_input->stop();
-    delete m_input;
-    m_input = nullptr;
+    // Taken out first: stopping may let other events run (see stopAudio).
+    QAudioInput *previous = std::exchange(m_input, nullptr);
     m_inputStream = nullptr;
     m_captured.clear();
-    startCapture();
+    previous->disconnect(this);
+    previous->stop();
+    delete previous;
+    if (m_state == State::Joined && !m_input)
+        startCapture();
 }
 
 void VoiceCall::setOutputDevice(const QAudioDeviceInfo &device)
@@ -474,10 +489,11 @@ void VoiceCall::setOutputDevice(const QAudioDeviceInfo &device)
     m_outputDevice = device;
     if (!m_output)
         return;
-    m_output->stop();
-    delete m_output;
-    m_output = nullptr;
-    startPlayout();
+    QAudioOutput *previous = std::exchange(m_output, nullptr);
+    previous->stop();
+    delete previous;
+    if (m_state == State::Joined && !m_output && m_mixer)
+        startPlayout();
 }
 
 qint64 VoiceCall::framesPlayed() const

@@ -176,6 +176,7 @@ class Inspection {
       case 'GET /voice': return this.voiceHub.describe();
       case 'POST /voice/network': return this.voiceHub.setNetwork(body);
       case 'POST /voice/error': return this.voiceHub.raiseError(body);
+      case 'POST /voice/refuse-joins': return this.voiceHub.refuseJoins(body.times);
       default: return undefined;
     }
   }

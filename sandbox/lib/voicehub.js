@@ -16,7 +16,8 @@
 // from unknown addresses are dropped.
 //
 // A join is accepted only with an rtc token the chat endpoint issued for that
-// channel, and with a uid nobody else in the channel uses.
+// channel, and with a uid nobody else in the channel uses; a join with uid 0 is
+// given a free one, which the answer names.
 const crypto = require('crypto');
 const dgram = require('dgram');
 const { WebSocketServer } = require('ws');
@@ -42,6 +43,7 @@ class VoiceHub {
     this.network = { loss: 0, jitterMs: 0 };
     this.relayed = 0;
     this.dropped = 0;
+    this.refusals = 0; // joins still to refuse with "join refused"
   }
 
   async listen() {
@@ -87,11 +89,20 @@ class VoiceHub {
     } else if (!this.state.chatTokens.some((t) => t.rtcToken === token && t.channelId === channel)) {
       code = CODES.invalidToken;
     } else if (this.membersOf(channel).some((c) => c !== client && c.uid === uid)) code = CODES.rejected;
+    else if (this.refusals > 0) {
+      this.refusals -= 1;
+      code = CODES.rejected;
+    }
     if (code !== CODES.ok) {
       this.send(client, { op: 'joinResult', code, channel });
       return;
     }
     if (client.channel) this.leave(client, 'quit');
+    // Uid 0 asks the hub for one, as the vendor's service does.
+    if (uid === 0) {
+      const taken = new Set(this.membersOf(channel).map((c) => c.uid));
+      do uid = crypto.randomBytes(4).readUInt32BE(0); while (uid === 0 || taken.has(uid));
+    }
     client.channel = channel;
     client.uid = uid;
     client.ticket = crypto.randomBytes(4).readUInt32BE(0);
@@ -166,6 +177,12 @@ class VoiceHub {
       jitterMs: typeof jitterMs === 'number' && jitterMs >= 0 && jitterMs <= 2000 ? jitterMs : 0,
     };
     return this.network;
+  }
+
+  // The next joins are refused with "join refused", as a full or busy channel would.
+  refuseJoins(times) {
+    this.refusals = Number.isInteger(times) && times > 0 ? times : 0;
+    return { refusals: this.refusals };
   }
 
   // Sends an engine error notification to the client with that uid.
