@@ -7,27 +7,27 @@ const DAY_MS = 24 * 3600 * 1000;
 const FIRST_DAY = Date.UTC(2026, 10, 30); // 2026-11-30
 
 const users = [
-  { id: 'u-1', email: 'ann@orvane.test', password: 'orvane-demo-1', phone: '+15550100',
+  { id: '1001', email: 'ann@orvane.test', password: 'orvane-demo-1', phone: '+15550100',
     firstName: 'Ann', lastName: 'Lindqvist', isAdmin: false, image: 'img-ann' },
-  { id: 'u-2', email: 'ben@orvane.test', password: 'orvane-demo-2', phone: '+15550101',
+  { id: '1002', email: 'ben@orvane.test', password: 'orvane-demo-2', phone: '+15550101',
     firstName: '  user ', lastName: '', isAdmin: false, image: '' },
-  { id: 'u-3', email: 'chloe@orvane.test', password: 'orvane-demo-3', phone: '+15550102',
+  { id: '1003', email: 'chloe@orvane.test', password: 'orvane-demo-3', phone: '+15550102',
     firstName: 'Chlo\u00e9', lastName: 'Martin', isAdmin: true, image: '' },
   // No names at all: the programs fall back to the e-mail address.
-  { id: 'u-4', email: 'dana@orvane.test', password: 'orvane-demo-4', phone: '+15550103',
+  { id: '1004', email: 'dana@orvane.test', password: 'orvane-demo-4', phone: '+15550103',
     isAdmin: false, image: '' },
   // Signed in, but nothing is shared with this account.
-  { id: 'u-5', email: 'eve@orvane.test', password: 'orvane-demo-5', phone: '+15550104',
+  { id: '1005', email: 'eve@orvane.test', password: 'orvane-demo-5', phone: '+15550104',
     firstName: 'Eve', lastName: 'Nobody', isAdmin: false, image: '' },
 ];
 
 // Code-point order (Beacon, Zephyr, acme, Édition) differs from the
 // case-insensitive order (acme, Beacon, Édition, Zephyr).
 const companies = [
-  { id: '101', name: 'acme Field Ops', slug: 'acme', image: 'img-acme', members: ['u-1', 'u-2', 'u-3'] },
-  { id: '102', name: 'Beacon Broadcast', slug: 'beacon', image: 'img-beacon', members: ['u-1', 'u-3'] },
-  { id: '103', name: 'Zephyr Media', slug: 'zephyr', image: '', members: ['u-1'] },
-  { id: '104', name: '\u00c9dition Nord', slug: 'edition-nord', image: 'img-nord', members: ['u-1', 'u-4'] },
+  { id: '101', name: 'acme Field Ops', slug: 'acme', image: 'img-acme', members: ['1001', '1002', '1003'] },
+  { id: '102', name: 'Beacon Broadcast', slug: 'beacon', image: 'img-beacon', members: ['1001', '1003'] },
+  { id: '103', name: 'Zephyr Media', slug: 'zephyr', image: '', members: ['1001'] },
+  { id: '104', name: '\u00c9dition Nord', slug: 'edition-nord', image: 'img-nord', members: ['1001', '1004'] },
 ];
 
 const globalOptions = {
@@ -59,19 +59,19 @@ const workspaces = [
 ];
 
 const shares = [
-  { id: '41', user: 'u-1', sharer: 'u-3', workspace: '41', options: allOptionsOn, expiresInDays: 365 },
-  { id: '42', user: 'u-1', sharer: 'u-3', workspace: '42', expiresInDays: 90,
+  { id: '41', user: '1001', sharer: '1003', workspace: '41', options: allOptionsOn, expiresInDays: 365 },
+  { id: '42', user: '1001', sharer: '1003', workspace: '42', expiresInDays: 90,
     options: { userNameOverlay: false, userPicOverlay: '', textChatEnabled: true, voiceChatEnabled: false,
       onlyListenAllowed: true, talkAndListenAllowed: false, onlyReadAllowed: true, readAndWriteAllowed: false } },
-  { id: '43', user: 'u-1', sharer: 'u-3', workspace: '43', expiresInDays: 30,
+  { id: '43', user: '1001', sharer: '1003', workspace: '43', expiresInDays: 30,
     options: { userNameOverlay: true, userPicOverlay: 'bottom-right', textChatEnabled: false, voiceChatEnabled: true,
       onlyListenAllowed: true, talkAndListenAllowed: false, onlyReadAllowed: false, readAndWriteAllowed: false } },
-  { id: '44', user: 'u-1', sharer: 'u-1', workspace: '44', expiresInDays: 10, options: {} },
-  { id: '45', user: 'u-1', sharer: 'u-4', workspace: '45', expiresInDays: -5, options: { textChatEnabled: true } },
-  { id: '51', user: 'u-2', sharer: 'u-1', workspace: '41', options: allOptionsOn, expiresInDays: 365 },
-  { id: '52', user: 'u-3', sharer: 'u-1', workspace: '41', options: allOptionsOn, expiresInDays: 365 },
-  { id: '53', user: 'u-3', sharer: 'u-1', workspace: '43', options: allOptionsOn, expiresInDays: 365 },
-  { id: '54', user: 'u-4', sharer: 'u-1', workspace: '41', options: { textChatEnabled: true }, expiresInDays: 365 },
+  { id: '44', user: '1001', sharer: '1001', workspace: '44', expiresInDays: 10, options: {} },
+  { id: '45', user: '1001', sharer: '1004', workspace: '45', expiresInDays: -5, options: { textChatEnabled: true } },
+  { id: '51', user: '1002', sharer: '1001', workspace: '41', options: allOptionsOn, expiresInDays: 365 },
+  { id: '52', user: '1003', sharer: '1001', workspace: '41', options: allOptionsOn, expiresInDays: 365 },
+  { id: '53', user: '1003', sharer: '1001', workspace: '43', options: allOptionsOn, expiresInDays: 365 },
+  { id: '54', user: '1004', sharer: '1001', workspace: '41', options: { textChatEnabled: true }, expiresInDays: 365 },
 ];
 
 // stream: null means the camera has no stream at all.

@@ -137,7 +137,7 @@ void TestChatSession::userInfoAndSharedUsers()
     QTRY_COMPARE(shared.count(), 1);
     const User ann = user.at(0).at(0).value<User>();
     QCOMPARE(user.at(0).at(1).toString(), QString());
-    QCOMPARE(ann.id, QStringLiteral("u-1"));
+    QCOMPARE(ann.id, QStringLiteral("1001"));
     QCOMPARE(ann.getDisplayName(true), QStringLiteral("Ann Lindqvist (You)"));
     QCOMPARE(ann.phone, QStringLiteral("+15550100"));
     const QVector<SharedUser> users = shared.at(0).at(0).value<QVector<SharedUser>>();
@@ -145,7 +145,7 @@ void TestChatSession::userInfoAndSharedUsers()
     QStringList ids;
     for (const SharedUser &one : users)
         ids << one.id;
-    QCOMPARE(ids, QStringList({"u-1", "u-2", "u-3", "u-4"}));
+    QCOMPARE(ids, QStringList({"1001", "1002", "1003", "1004"}));
     // Dana never set a name.
     QCOMPARE(users.at(3).firstName, QStringLiteral("user"));
     QCOMPARE(users.at(3).lastName, QStringLiteral("user"));
@@ -329,8 +329,8 @@ void TestChatSession::typeInto(qint64 pid, const QString &text)
 
 void TestChatSession::twoProgramsTalk()
 {
-    const QString annId = machineUserId(QStringLiteral("u-1"));
-    const QString chloeId = machineUserId(QStringLiteral("u-3"));
+    const QString annId = machineUserId(QStringLiteral("1001"));
+    const QString chloeId = machineUserId(QStringLiteral("1003"));
 
     // Chloé: the real program, with a home and runtime folder of its own.
     QDir(m_chloeHome.path()).mkpath(QStringLiteral("runtime"));
@@ -542,7 +542,7 @@ void TestChatSession::panesFollowWhatTheShareAllows()
 {
     QFETCH(bool, text);
     QFETCH(bool, voice);
-    const QString annId = machineUserId(QStringLiteral("u-1"));
+    const QString annId = machineUserId(QStringLiteral("1001"));
     Window ann = openAnnsWindow(text, voice);
     QVERIFY(QTest::qWaitForWindowExposed(ann.window.get()));
     QCOMPARE(pane(ann.window.get())->isVisible(), text);
@@ -587,7 +587,7 @@ void TestChatSession::aUserWithoutAProperNameNeverRegisters()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QSignalSpy registered(window.chatManager(), &ChatManager::agoraLocalUserRegistrationComplete);
     QVERIFY(!registered.wait(3000));
-    QVERIFY(hubClient(machineUserId(QStringLiteral("u-2"))).isEmpty());
+    QVERIFY(hubClient(machineUserId(QStringLiteral("1002"))).isEmpty());
     QVERIFY(pane(&window)->isEmptyNoticeShown());
 }
 

@@ -108,6 +108,11 @@ bool TestVoiceSession::open(Session &session, const QString &email, const QStrin
     session.chat->setCoreAPIManager(session.client.get());
     session.chat->setCompany(QStringLiteral("acme"));
     session.chat->setUser(me);
+    QSignalSpy shared(session.client.get(), &CoreAPIManager::gotSharedUsers);
+    session.client->getSharedUsers(QStringLiteral("41"), QStringLiteral("otv"));
+    if (!shared.wait(10000))
+        return false;
+    session.chat->setSharedUsers(shared.at(0).at(0).value<QVector<SharedUser>>());
     session.chat->initialize();
     session.chat->registerLocalUser(me.getDisplayName());
     QSignalSpy tokens(session.chat.get(), &ChatManager::gotAgoraTokens);
@@ -153,13 +158,15 @@ void TestVoiceSession::encryptionModes()
 
 void TestVoiceSession::joinShowsTheOtherAsParticipant()
 {
-    // Each sees the other, named by the number when no shared user matches it
-    // (the deployment's user ids are not numbers).
+    // Each sees the other under the shared user's name: the participant number
+    // is the user id, the uid's upper bits are random.
     QTRY_COMPARE_WITH_TIMEOUT(m_ben.chat->participants().size(), 1, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(m_ann.chat->participants().size(), 1, 5000);
     const VoiceChatParticipant ann = m_ben.chat->participants().first();
-    QCOMPARE(ann.name, QString::number(ann.uid));
-    QVERIFY(ann.uid <= VoiceChatParticipant::numberMask);
+    QCOMPARE(ann.uid, 1001u);
+    QCOMPARE(ann.name, QStringLiteral("Ann Lindqvist"));
+    QCOMPARE(m_ann.chat->participants().first().name, QStringLiteral("ben@orvane.test"));
+    QCOMPARE(m_ann.chat->voiceUid() & VoiceChatParticipant::numberMask, 1001u);
     QVERIFY(heardByBen() > 1000);
 }
 
