@@ -19,16 +19,7 @@
 
 using namespace VoiceTestSupport;
 
-namespace {
-
-struct Session
-{
-    GlobalManager globals;
-    std::unique_ptr<CoreAPIManager> client;
-    std::unique_ptr<ChatManager> chat;
-};
-
-} // namespace
+using ChatTestSupport::VoiceSession;
 
 class TestVoiceSession : public QObject
 {
@@ -47,14 +38,11 @@ private slots:
     void rejoinsOnErrorsButNotForEver();
 
 private:
-    bool open(Session &session, const QString &email, const QString &password, const QString &mic,
-              const QString &speakers);
-    bool joinVoice(Session &session);
     double heardByBen(int milliseconds = 1000);
 
     SandboxInspector m_inspector;
-    Session m_ann;
-    Session m_ben;
+    VoiceSession m_ann;
+    VoiceSession m_ben;
     std::unique_ptr<Tone> m_tone;
     std::unique_ptr<QAudioOutput> m_toneOutput;
     std::unique_ptr<Recorder> m_benSpeakers;
@@ -67,18 +55,18 @@ void TestVoiceSession::initTestCase()
     QVERIFY2(m_inspector.isValid(), qPrintable(m_inspector.errorText()));
     QVERIFY2(!device(QAudio::AudioOutput, QStringLiteral("voice_mic_a")).isNull(),
              "needs the suite's sound server: run under tests/support/with-sound-server.sh");
-    QVERIFY(open(m_ann, QStringLiteral("ann@orvane.test"), QStringLiteral("orvane-demo-1"),
-                 QStringLiteral("voice_mic_a.monitor"), QStringLiteral("voice_speakers_a")));
-    QVERIFY(open(m_ben, QStringLiteral("ben@orvane.test"), QStringLiteral("orvane-demo-2"),
-                 QStringLiteral("voice_mic_b.monitor"), QStringLiteral("voice_speakers_b")));
+    QVERIFY(m_ann.open(QStringLiteral("ann@orvane.test"), QStringLiteral("orvane-demo-1"),
+                       QStringLiteral("voice_mic_a.monitor"), QStringLiteral("voice_speakers_a")));
+    QVERIFY(m_ben.open(QStringLiteral("ben@orvane.test"), QStringLiteral("orvane-demo-2"),
+                       QStringLiteral("voice_mic_b.monitor"), QStringLiteral("voice_speakers_b")));
     m_tone = std::make_unique<Tone>(440);
     m_toneOutput = std::make_unique<QAudioOutput>(device(QAudio::AudioOutput, QStringLiteral("voice_mic_a")),
                                                   monoFormat());
     m_toneOutput->setBufferSize(rate / 25 * 2);
     m_toneOutput->start(m_tone.get());
     m_benSpeakers = std::make_unique<Recorder>(QStringLiteral("voice_speakers_b"));
-    QVERIFY(joinVoice(m_ann));
-    QVERIFY(joinVoice(m_ben));
+    QVERIFY(m_ann.joinVoice());
+    QVERIFY(m_ben.joinVoice());
 }
 
 void TestVoiceSession::cleanupTestCase()
@@ -87,48 +75,6 @@ void TestVoiceSession::cleanupTestCase()
     m_ben.chat.reset();
     m_inspector.post(QStringLiteral("/voice/network"),
                      {{QStringLiteral("loss"), 0}, {QStringLiteral("jitterMs"), 0}});
-}
-
-bool TestVoiceSession::open(Session &session, const QString &email, const QString &password,
-                            const QString &mic, const QString &speakers)
-{
-    session.globals.setAuthToken(ChatTestSupport::signIn(email, password));
-    session.globals.setCompany(QStringLiteral("acme"));
-    session.globals.setWorkspaceId(QStringLiteral("41"));
-    session.client = std::make_unique<CoreAPIManager>(nullptr, std::function<QString(QString)>());
-    session.client->setGlobalManager(&session.globals);
-    QSignalSpy user(session.client.get(), &CoreAPIManager::gotUserInfo);
-    session.client->getUserInfo();
-    if (!user.wait(10000))
-        return false;
-    const User me = user.at(0).at(0).value<User>();
-    session.globals.setUser(me);
-    session.chat = std::make_unique<ChatManager>();
-    session.chat->setGlobalManager(&session.globals);
-    session.chat->setCoreAPIManager(session.client.get());
-    session.chat->setCompany(QStringLiteral("acme"));
-    session.chat->setUser(me);
-    QSignalSpy shared(session.client.get(), &CoreAPIManager::gotSharedUsers);
-    session.client->getSharedUsers(QStringLiteral("41"), QStringLiteral("otv"));
-    if (!shared.wait(10000))
-        return false;
-    session.chat->setSharedUsers(shared.at(0).at(0).value<QVector<SharedUser>>());
-    session.chat->initialize();
-    session.chat->registerLocalUser(me.getDisplayName());
-    QSignalSpy tokens(session.chat.get(), &ChatManager::gotAgoraTokens);
-    session.chat->loadChats(QStringLiteral("41"), me.id);
-    if (!tokens.wait(10000) || !tokens.at(0).at(0).toString().isEmpty())
-        return false;
-    return session.chat->setInputRoute({mic, mic}) && session.chat->setOutputRoute({speakers, speakers});
-}
-
-bool TestVoiceSession::joinVoice(Session &session)
-{
-    QSignalSpy joined(session.chat.get(), &ChatManager::joinedAgoraVoiceChannel);
-    if (!session.chat->joinVoiceChannel())
-        return false;
-    session.chat->enableVolumeIndication();
-    return joined.wait(10000) && session.chat->isInVoiceChannel();
 }
 
 double TestVoiceSession::heardByBen(int milliseconds)
@@ -185,7 +131,7 @@ void TestVoiceSession::perUserMuteAndItsMemory()
     m_ann.chat->leaveVoiceChannel();
     QVERIFY(left.wait(5000));
     QVERIFY(m_ben.chat->participants().isEmpty());
-    QVERIFY(joinVoice(m_ann));
+    QVERIFY(m_ann.joinVoice());
     QTRY_COMPARE_WITH_TIMEOUT(m_ben.chat->participants().size(), 1, 5000);
     QTRY_VERIFY_WITH_TIMEOUT(m_ben.chat->participants().first().muted, 5000);
     QVERIFY2(heardByBen() < 100, "Ann is heard again after rejoining");
@@ -279,7 +225,7 @@ void TestVoiceSession::rejoinsOnErrorsButNotForEver()
               .value(QStringLiteral("refusals"))
               .toInt(-1);
     QCOMPARE(refusedLeft, 0);
-    QVERIFY(joinVoice(m_ann));
+    QVERIFY(m_ann.joinVoice());
 }
 
 QTEST_GUILESS_MAIN(TestVoiceSession)
