@@ -124,7 +124,12 @@ QMenu *VoiceChatWidget::buildMenu(QMenu *previous, const AudioRoute &current, QV
     const AudioRoute system = AudioRoute::followSystem();
     if (!routes->contains(system))
         routes->prepend(system);
-    delete previous;
+    // Later, not now: a route chosen from the previous menu rebuilds the menus
+    // while that menu is still delivering its action's signal.
+    if (previous) {
+        previous->hide();
+        previous->deleteLater();
+    }
     auto *menu = new QMenu(this);
     menu->setStyleSheet(QStringLiteral("color: white;"));
     for (const AudioRoute &route : qAsConst(*routes)) {

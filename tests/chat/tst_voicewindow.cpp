@@ -16,6 +16,7 @@
 #include <QJsonArray>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QToolButton>
 #include <QtTest>
@@ -126,6 +127,32 @@ void TestVoiceWindow::aCallFromTheBar()
     auto *mute = chloe->findChild<QToolButton *>(QStringLiteral("muteButton"));
     QVERIFY(mute->isVisible());
     TestScreenshots::save(m_window.get(), "chat-voice-call");
+
+    // Speakers chosen from the bar's menu carry the sound.
+    Recorder spare(QStringLiteral("voice_spare_speakers"));
+    QVERIFY(spare.isRecording());
+    QTest::mouseClick(bar->findChild<QToolButton *>(QStringLiteral("speakerOptionsButton")), Qt::LeftButton);
+    QMenu *menu = nullptr;
+    const auto openMenu = [&] {
+        for (QMenu *candidate : bar->findChildren<QMenu *>()) {
+            if (candidate->isVisible())
+                menu = candidate;
+        }
+        return menu != nullptr;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(openMenu(), 3000);
+    QAction *spareRoute = menu->findChild<QAction *>(QStringLiteral("voice_spare_speakers"));
+    QVERIFY(spareRoute);
+    spareRoute->trigger();
+    QVector<qint16> heard;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            heard = spare.record(800);
+            return rms(heard) > 1000;
+        },
+        8000));
+    QVERIFY2(std::abs(frequency(heard) - 330) < 5, qPrintable(QString::number(frequency(heard))));
+    QCOMPARE(ann->currentOutputRoute().id, QStringLiteral("voice_spare_speakers"));
 
     // Muting Chloé for Ann: the session's participant follows.
     QTest::mouseClick(mute, Qt::LeftButton);
