@@ -12,6 +12,7 @@
 
 #include <QAudioOutput>
 #include <QJsonArray>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -36,6 +37,7 @@ private slots:
     void activeSpeakerIsTheOneTalking();
     void routesIncludeTheSystemsDevices();
     void statisticsReachTheDeployment();
+    void anotherProcessInTheCall();
     void rejoinsOnErrorsButNotForEver();
 
 private:
@@ -200,6 +202,50 @@ void TestVoiceSession::statisticsReachTheDeployment()
     QCOMPARE(stats.size(), before + 1);
     QCOMPARE(stats.last().toObject().value(QStringLiteral("sessionId")).toString(),
              m_ann.chat->chatAuth().userId);
+}
+
+void TestVoiceSession::anotherProcessInTheCall()
+{
+    // Chloé's session runs in a process of its own, with its own connection to
+    // the sound server.
+    QProcess chloe;
+    chloe.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    chloe.start(QStringLiteral(ORVANE_VOICE_PEER),
+                {QStringLiteral("chloe@orvane.test"), QStringLiteral("orvane-demo-3"),
+                 QStringLiteral("voice_mic_c.monitor"), QStringLiteral("voice_speakers_c")});
+    QVERIFY(chloe.waitForStarted(10000));
+    QByteArray said;
+    QTRY_VERIFY_WITH_TIMEOUT((said += chloe.readAllStandardOutput()).contains("joined")
+                                 || chloe.state() != QProcess::Running,
+                             20000);
+    QCOMPARE(chloe.state(), QProcess::Running);
+    QTRY_COMPARE_WITH_TIMEOUT(m_ben.chat->participants().size(), 2, 10000);
+
+    // Ann's tone reaches the other process's speakers at its pitch...
+    Recorder chloeSpeakers(QStringLiteral("voice_speakers_c"));
+    QVERIFY(chloeSpeakers.isRecording());
+    QVector<qint16> heard;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            heard = chloeSpeakers.record(1000);
+            return rms(heard) > 1000;
+        },
+        8000));
+    QVERIFY2(std::abs(frequency(heard) - 440) < 5, qPrintable(QString::number(frequency(heard))));
+
+    // ...and Ben muting Ann silences her for Ben only.
+    m_ben.chat->muteUser(1001, true);
+    QVERIFY2(benHearsNothing(), "Ben still hears Ann");
+    QVERIFY(QTest::qWaitFor([&] { return rms(chloeSpeakers.record(400)) > 1000; }, 8000));
+    m_ben.chat->muteUser(1001, false);
+    QVERIFY(benHears());
+
+    // Chloé's program ends: she leaves the others' participants.
+    QSignalSpy left(m_ben.chat.get(), &ChatManager::voiceMemberLeft);
+    chloe.closeWriteChannel();
+    QVERIFY(chloe.waitForFinished(10000));
+    QVERIFY(left.wait(10000));
+    QCOMPARE(left.first().first().toString(), QStringLiteral("Chloé Martin"));
 }
 
 void TestVoiceSession::rejoinsOnErrorsButNotForEver()
