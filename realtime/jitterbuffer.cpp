@@ -1,5 +1,7 @@
 #include "jitterbuffer.h"
 
+#include <limits>
+
 JitterBuffer::JitterBuffer(int startFrames, int maximumFrames, int silenceFrames)
     : m_startFrames(startFrames)
     , m_maximumFrames(maximumFrames)
@@ -35,9 +37,30 @@ JitterBuffer::Turn JitterBuffer::take(QByteArray *frame, QByteArray *following)
         m_next = quint16(m_base + m_frames.firstKey());
         m_misses = 0;
     }
+    // A standing backlog (more in store than the start needed, all the last
+    // half second): the surplus is let go, so that the delay comes back down.
+    m_lowest = qMin(m_lowest, m_frames.size());
+    if (++m_turnsInWindow >= windowTurns) {
+        for (int surplus = m_lowest - m_startFrames; surplus > 0 && !m_frames.isEmpty(); --surplus) {
+            m_frames.remove(distance(m_base, m_next));
+            m_next = quint16(m_next + 1);
+            ++m_skipped;
+        }
+        m_lowest = std::numeric_limits<int>::max();
+        m_turnsInWindow = 0;
+    }
     const int key = distance(m_base, m_next);
-    m_next = quint16(m_next + 1);
     const auto found = m_frames.find(key);
+    if (found == m_frames.end() && m_frames.isEmpty() && m_misses + 1 < m_silenceFrames) {
+        // Nothing after it has come either: the frame is late rather than lost
+        // (the output asked before the network delivered). Its turn waits, made
+        // up for now, and the delay grows by one frame.
+        ++m_misses;
+        ++m_waited;
+        following->clear();
+        return Turn::Lost;
+    }
+    m_next = quint16(m_next + 1);
     if (found != m_frames.end()) {
         *frame = found.value();
         m_frames.erase(found);

@@ -5,12 +5,16 @@
 #include <QMap>
 #include <QtGlobal>
 
+#include <limits>
+
 // The frames of one remote participant, put back in order for playout. Playout
 // starts once a few frames are in (absorbing the network's jitter), a frame that
-// has not come when its turn is reported lost (for loss concealment), frames that
-// come too late are dropped, and a backlog beyond the limit is cut so that the
-// delay stays bounded. After a longer silence (the sender muted or left) playout
-// waits again as at the start.
+// has not come when its turn is reported lost (for loss concealment), a turn
+// whose frame is late (nothing after it has come) waits for it, frames that
+// come too late are dropped, a standing backlog is let go every half
+// second and a backlog beyond the limit is cut, so that the delay stays
+// bounded. After a longer silence (the sender muted or left) playout waits again
+// as at the start.
 class JitterBuffer
 {
 public:
@@ -29,6 +33,10 @@ public:
 
     int buffered() const { return m_frames.size(); }
     qint64 late() const { return m_late; }
+    // Turns made up while waiting for a late frame, and frames let go to bring
+    // a standing backlog down.
+    qint64 waited() const { return m_waited; }
+    qint64 skipped() const { return m_skipped; }
 
 private:
     static int distance(quint16 from, quint16 to) { return qint16(quint16(to - from)); }
@@ -42,6 +50,12 @@ private:
     quint16 m_next = 0;
     int m_misses = 0;
     qint64 m_late = 0;
+    qint64 m_waited = 0;
+    qint64 m_skipped = 0;
+    // The lowest level seen in the current half second of turns.
+    static constexpr int windowTurns = 25;
+    int m_lowest = std::numeric_limits<int>::max();
+    int m_turnsInWindow = 0;
 };
 
 #endif // JITTERBUFFER_H

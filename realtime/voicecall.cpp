@@ -265,7 +265,7 @@ void VoiceCall::startCapture()
     const QAudioDeviceInfo device
         = m_inputDevice.isNull() ? QAudioDeviceInfo::defaultInputDevice() : m_inputDevice;
     m_input = new QAudioInput(device, voiceFormat(), this);
-    m_input->setBufferSize(frameBytes * 2);
+    m_input->setBufferSize(frameBytes);
     m_inputStream = m_input->start();
     if (!m_inputStream || m_input->error() != QAudio::NoError) {
         qCWarning(lcVoice) << "The microphone" << device.deviceName() << "could not be opened";
@@ -281,7 +281,7 @@ void VoiceCall::startPlayout()
     const QAudioDeviceInfo device
         = m_outputDevice.isNull() ? QAudioDeviceInfo::defaultOutputDevice() : m_outputDevice;
     m_output = new QAudioOutput(device, voiceFormat(), this);
-    m_output->setBufferSize(frameBytes * 3);
+    m_output->setBufferSize(frameBytes * 2);
     m_output->start(m_mixer);
     if (m_output->error() != QAudio::NoError) {
         qCWarning(lcVoice) << "The speakers" << device.deviceName() << "could not be opened";
