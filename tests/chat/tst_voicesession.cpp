@@ -48,8 +48,7 @@ private:
     SandboxInspector m_inspector;
     VoiceSession m_ann;
     VoiceSession m_ben;
-    std::unique_ptr<Tone> m_tone;
-    std::unique_ptr<QAudioOutput> m_toneOutput;
+    std::unique_ptr<TonePlayer> m_tone;
     std::unique_ptr<Recorder> m_benSpeakers;
 };
 
@@ -64,11 +63,7 @@ void TestVoiceSession::initTestCase()
                        QStringLiteral("voice_mic_a.monitor"), QStringLiteral("voice_speakers_a")));
     QVERIFY(m_ben.open(QStringLiteral("ben@orvane.test"), QStringLiteral("orvane-demo-2"),
                        QStringLiteral("voice_mic_b.monitor"), QStringLiteral("voice_speakers_b")));
-    m_tone = std::make_unique<Tone>(440);
-    m_toneOutput = std::make_unique<QAudioOutput>(device(QAudio::AudioOutput, QStringLiteral("voice_mic_a")),
-                                                  monoFormat());
-    m_toneOutput->setBufferSize(rate / 25 * 2);
-    m_toneOutput->start(m_tone.get());
+    m_tone = std::make_unique<TonePlayer>(QStringLiteral("voice_mic_a"), 440);
     m_benSpeakers = std::make_unique<Recorder>(QStringLiteral("voice_speakers_b"));
     QVERIFY(m_ann.joinVoice());
     QVERIFY(m_ben.joinVoice());

@@ -37,8 +37,7 @@ private:
     ChatTestSupport::VoiceSession m_chloe;
     GlobalManager m_annGlobals;
     std::unique_ptr<MainWindow> m_window;
-    std::unique_ptr<Tone> m_tone;
-    std::unique_ptr<QAudioOutput> m_toneOutput;
+    std::unique_ptr<TonePlayer> m_tone;
 };
 
 void TestVoiceWindow::initTestCase()
@@ -52,11 +51,7 @@ void TestVoiceWindow::initTestCase()
     QVERIFY(m_chloe.open(QStringLiteral("chloe@orvane.test"), QStringLiteral("orvane-demo-3"),
                          QStringLiteral("voice_mic_c.monitor"), QStringLiteral("voice_speakers_c")));
     QVERIFY(m_chloe.joinVoice());
-    m_tone = std::make_unique<Tone>(330);
-    m_toneOutput = std::make_unique<QAudioOutput>(device(QAudio::AudioOutput, QStringLiteral("voice_mic_c")),
-                                                  monoFormat());
-    m_toneOutput->setBufferSize(rate / 25 * 2);
-    m_toneOutput->start(m_tone.get());
+    m_tone = std::make_unique<TonePlayer>(QStringLiteral("voice_mic_c"), 330);
 }
 
 void TestVoiceWindow::cleanupTestCase()

@@ -134,8 +134,7 @@ private:
 
     SandboxInspector m_inspector;
     Member m_members[3];
-    std::unique_ptr<QAudioOutput> m_toneOutput;
-    std::unique_ptr<Tone> m_tone;
+    std::unique_ptr<TonePlayer> m_tone;
     std::unique_ptr<Recorder> m_recorderB;
     std::unique_ptr<Recorder> m_recorderC;
 };
@@ -180,11 +179,7 @@ void TestVoiceEngine::initTestCase()
     QCOMPARE(m_members[1].auth.encryptionSecret, m_members[0].auth.encryptionSecret);
     QCOMPARE(m_members[0].auth.encryptionMode, QStringLiteral("aes-128-xts"));
 
-    m_tone = std::make_unique<Tone>(440);
-    m_toneOutput = std::make_unique<QAudioOutput>(device(QAudio::AudioOutput, QStringLiteral("voice_mic_a")),
-                                                  monoFormat());
-    m_toneOutput->setBufferSize(rate / 25 * 2);
-    m_toneOutput->start(m_tone.get());
+    m_tone = std::make_unique<TonePlayer>(QStringLiteral("voice_mic_a"), 440);
     m_recorderB = std::make_unique<Recorder>(QStringLiteral("voice_speakers_b"));
     m_recorderC = std::make_unique<Recorder>(QStringLiteral("voice_speakers_c"));
     QVERIFY(m_recorderB->isRecording() && m_recorderC->isRecording());

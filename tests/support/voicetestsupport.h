@@ -7,6 +7,7 @@
 #include <QAudioDeviceInfo>
 #include <QAudioFormat>
 #include <QAudioInput>
+#include <QAudioOutput>
 #include <QElapsedTimer>
 #include <QIODevice>
 #include <QTest>
@@ -71,6 +72,24 @@ private:
     double m_frequency;
     bool m_on = true;
     qint64 m_position = 0;
+};
+
+// A tone played into a sink (a suite's "microphone") from construction on.
+class TonePlayer
+{
+public:
+    TonePlayer(const QString &sink, double frequency)
+        : m_tone(frequency)
+        , m_output(device(QAudio::AudioOutput, sink), monoFormat())
+    {
+        m_output.setBufferSize(rate / 25 * 2);
+        m_output.start(&m_tone);
+    }
+    void setOn(bool on) { m_tone.setOn(on); }
+
+private:
+    Tone m_tone;
+    QAudioOutput m_output;
 };
 
 // Records what a sink plays, through its monitor.
