@@ -149,6 +149,11 @@ void VoiceMixer::mixFrame()
 
 qint64 VoiceMixer::readData(char *data, qint64 maxSize)
 {
+    // The output asks for as much as its buffer takes (on a PulseAudio null
+    // sink 160 ms at a time); handing it two frames at most keeps the frames in
+    // our jitter buffer, not in the device's, so that the delay stays short. It
+    // asks again on its next period.
+    maxSize = qMin<qint64>(maxSize, 2 * frameSamples * 2);
     maxSize &= ~qint64(1); // whole samples
     while (m_pending.size() < maxSize)
         mixFrame();
