@@ -8,6 +8,7 @@
 #include <QMetaMethod>
 #include <QSignalSpy>
 #include <QTcpServer>
+#include "logcapture.h"
 #include "serviceenvelope.h"
 
 #include <QtTest>
@@ -108,43 +109,6 @@ private:
     };
     std::vector<Entry> m_spies;
 };
-
-// Collects the messages written through Qt's log functions while it lives.
-class LogCapture
-{
-public:
-    LogCapture()
-    {
-        s_lines.clear();
-        m_previous = qInstallMessageHandler(&LogCapture::handler);
-    }
-    ~LogCapture() { qInstallMessageHandler(m_previous); }
-
-    static QStringList lines(QtMsgType type)
-    {
-        QStringList result;
-        for (const auto &line : qAsConst(s_lines))
-            if (line.first == type)
-                result << line.second;
-        return result;
-    }
-    static QString all()
-    {
-        QStringList result;
-        for (const auto &line : qAsConst(s_lines))
-            result << line.second;
-        return result.join('\n');
-    }
-
-private:
-    static void handler(QtMsgType type, const QMessageLogContext &, const QString &message)
-    {
-        s_lines.append({type, message});
-    }
-    static QVector<QPair<QtMsgType, QString>> s_lines;
-    QtMessageHandler m_previous = nullptr;
-};
-QVector<QPair<QtMsgType, QString>> LogCapture::s_lines;
 
 LoopbackHttpServer::Reply rawReply(int status, const QByteArray &reason, const QByteArray &body,
                                    const QByteArray &contentType = "application/json")
@@ -408,7 +372,8 @@ void TestRequestEngine::envelopeFailures()
     QCOMPARE(warnings.first(), "/api/v1.1/failing Error: " + error);
     if (error.startsWith("Invalid status")) {
         QCOMPARE(warnings.size(), 2);
-        QVERIFY2(warnings.at(1).startsWith("/api/v1.1/failing Reply: HTTP 200, "), qPrintable(warnings.at(1)));
+        QVERIFY2(warnings.at(1).startsWith("/api/v1.1/failing Reply: HTTP 200, "),
+                 qPrintable(warnings.at(1)));
     } else {
         QCOMPARE(warnings.size(), 1);
     }
@@ -425,17 +390,19 @@ void TestRequestEngine::unreadableRepliesAreDescribed_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("type");
     QTest::addColumn<QString>("description");
-    QTest::newRow("gateway page") << QByteArray("<html><head><title>502 Bad\n Gateway</title></head></html>") << 502
-                                  << "text/html"
-                                  << "HTTP 502, text/html, 57 bytes: not JSON (illegal value at 1), page \"502 Bad "
-                                     "Gateway\"";
-    QTest::newRow("empty") << QByteArray() << 200 << "" << "HTTP 200, no content type, 0 bytes: an empty body";
+    QTest::newRow("gateway page")
+        << QByteArray("<html><head><title>502 Bad\n Gateway</title></head></html>") << 502 << "text/html"
+        << "HTTP 502, text/html, 57 bytes: not JSON (illegal value at 1), page \"502 Bad "
+           "Gateway\"";
+    QTest::newRow("empty") << QByteArray() << 200 << ""
+                           << "HTTP 200, no content type, 0 bytes: an empty body";
     QTest::newRow("array") << QByteArray("[1]") << 200 << "application/json"
                            << "HTTP 200, application/json, 3 bytes: JSON, but not an object";
     QTest::newRow("no status") << QByteArray(R"({"meta":{}})") << 200 << "application/json"
                                << "HTTP 200, application/json, 11 bytes: JSON without a status";
-    QTest::newRow("unknown status") << QByteArray(R"({"meta":{"status":"OK"}})") << 200 << "application/json"
-                                    << "HTTP 200, application/json, 24 bytes: JSON with the unknown status \"OK\"";
+    QTest::newRow("unknown status")
+        << QByteArray(R"({"meta":{"status":"OK"}})") << 200 << "application/json"
+        << "HTTP 200, application/json, 24 bytes: JSON with the unknown status \"OK\"";
     QTest::newRow("truncated") << QByteArray(R"({"meta":)") << 200 << "application/json"
                                << "HTTP 200, application/json, 8 bytes: not JSON (unterminated object at 8)";
 }

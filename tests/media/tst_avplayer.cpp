@@ -4,11 +4,11 @@
 // real window.
 #include "avplayer.h"
 #include "openglwidgetrenderer.h"
+#include "logcapture.h"
 #include "sandboxinspector.h"
 #include "srtdiagnostics.h"
 
 #include <QApplication>
-#include <QMutex>
 #include <QRegularExpression>
 #include <QHBoxLayout>
 #include <QOpenGLContext>
@@ -469,47 +469,25 @@ void TestAVPlayer::openFailures()
     QCOMPARE(player.state(), AVPlayer::StoppedState);
 }
 
-namespace {
-
-// Every log line, from whichever thread (the SRT library logs from its own).
-QMutex capturedMutex;
-QStringList captured;
-QtMessageHandler previousHandler = nullptr;
-
-void captureLine(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    {
-        QMutexLocker lock(&capturedMutex);
-        captured << message;
-    }
-    if (previousHandler)
-        previousHandler(type, context, message);
-}
-
-} // namespace
-
 void TestAVPlayer::refusedSrtPassphraseIsLogged()
 {
     // FFmpeg says "Input/output error" for any refused handshake; the log must
     // say what SRT said.
-    const QString url = liveUrl(QStringLiteral("str-1"), QStringLiteral("srt"))
-                            .replace(QStringLiteral("orvane-str-1-passphrase"), QStringLiteral("not-the-passphrase"));
+    const QString url
+        = liveUrl(QStringLiteral("str-1"), QStringLiteral("srt"))
+              .replace(QStringLiteral("orvane-str-1-passphrase"), QStringLiteral("not-the-passphrase"));
     QVERIFY(url.contains(QStringLiteral("not-the-passphrase")));
+    QString all;
     {
-        QMutexLocker lock(&capturedMutex);
-        captured.clear();
+        LogCapture capture;
+        AVPlayer player;
+        QVERIFY(SrtDiagnostics::installed());
+        SignalLog log(&player);
+        player.play(url);
+        QTRY_VERIFY_WITH_TIMEOUT(!log.errors.isEmpty(), 15000);
+        QCOMPARE(log.errors.first().error(), AVError::NetworkError);
+        all = LogCapture::all();
     }
-    previousHandler = qInstallMessageHandler(captureLine);
-    AVPlayer player;
-    QVERIFY(SrtDiagnostics::installed());
-    SignalLog log(&player);
-    player.play(url);
-    QTRY_VERIFY_WITH_TIMEOUT(!log.errors.isEmpty(), 15000);
-    qInstallMessageHandler(previousHandler);
-    QCOMPARE(log.errors.first().error(), AVError::NetworkError);
-
-    QMutexLocker lock(&capturedMutex);
-    const QString all = captured.join('\n');
     QVERIFY2(all.contains(QStringLiteral("The SRT listener refused the connection: Incorrect passphrase")),
              qPrintable(all));
     QVERIFY2(all.contains(QRegularExpression(QStringLiteral("SRT: .*REJECT.*Incorrect passphrase"))),
@@ -521,16 +499,18 @@ void TestAVPlayer::srtRefusalReasons_data()
 {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("wrong passphrase")
-        << "SRT.cn: processAsyncConnectRequest: REJECT reported from HS processing: Incorrect passphrase - not "
-           "processing further"
-        << "Incorrect passphrase";
+    QTest::newRow("wrong passphrase") << "SRT.cn: processAsyncConnectRequest: REJECT reported from HS "
+                                         "processing: Incorrect passphrase - not "
+                                         "processing further"
+                                      << "Incorrect passphrase";
     QTest::newRow("missing passphrase")
         << "SRT.cn: processAsyncConnectRequest: REJECT reported from HS processing: Password required or "
            "unexpected - not processing further"
         << "Password required or unexpected";
-    QTest::newRow("no reason") << "SRT.cn: REJECT" << "refused";
-    QTest::newRow("other line") << "SRT.cn: connection timed out" << "";
+    QTest::newRow("no reason") << "SRT.cn: REJECT"
+                               << "refused";
+    QTest::newRow("other line") << "SRT.cn: connection timed out"
+                                << "";
 }
 
 void TestAVPlayer::srtRefusalReasons()
