@@ -13,8 +13,7 @@ void JitterBuffer::push(quint16 sequence, const QByteArray &payload)
     if (m_frames.isEmpty() && !m_playing)
         m_base = sequence;
     if (m_playing && distance(m_next, sequence) < 0) {
-        ++m_late; // its turn has passed
-        return;
+        return; // its turn has passed
     }
     const int key = distance(m_base, sequence);
     if (!m_frames.contains(key))
@@ -44,7 +43,6 @@ JitterBuffer::Turn JitterBuffer::take(QByteArray *frame, QByteArray *following)
         for (int surplus = m_lowest - m_startFrames; surplus > 0 && !m_frames.isEmpty(); --surplus) {
             m_frames.remove(distance(m_base, m_next));
             m_next = quint16(m_next + 1);
-            ++m_skipped;
         }
         m_lowest = std::numeric_limits<int>::max();
         m_turnsInWindow = 0;
@@ -56,7 +54,6 @@ JitterBuffer::Turn JitterBuffer::take(QByteArray *frame, QByteArray *following)
         // (the output asked before the network delivered). Its turn waits, made
         // up for now, and the delay grows by one frame.
         ++m_misses;
-        ++m_waited;
         following->clear();
         return Turn::Lost;
     }

@@ -32,11 +32,6 @@ public:
     Turn take(QByteArray *frame, QByteArray *following);
 
     int buffered() const { return m_frames.size(); }
-    qint64 late() const { return m_late; }
-    // Turns made up while waiting for a late frame, and frames let go to bring
-    // a standing backlog down.
-    qint64 waited() const { return m_waited; }
-    qint64 skipped() const { return m_skipped; }
 
 private:
     static int distance(quint16 from, quint16 to) { return qint16(quint16(to - from)); }
@@ -49,9 +44,6 @@ private:
     bool m_playing = false;
     quint16 m_next = 0;
     int m_misses = 0;
-    qint64 m_late = 0;
-    qint64 m_waited = 0;
-    qint64 m_skipped = 0;
     // The lowest level seen in the current half second of turns.
     static constexpr int windowTurns = 25;
     int m_lowest = std::numeric_limits<int>::max();

@@ -36,7 +36,6 @@ void VoiceMixer::removeParticipant(quint32 uid)
         return;
     m_gone.frames += participant->frames;
     m_gone.concealed += participant->concealed;
-    m_gone.late += participant->buffer.late();
     if (participant->decoder)
         opus_decoder_destroy(participant->decoder);
 }
@@ -85,7 +84,6 @@ VoiceMixer::Statistics VoiceMixer::statistics() const
     for (const auto &participant : qAsConst(m_participants)) {
         total.frames += participant->frames;
         total.concealed += participant->concealed;
-        total.late += participant->buffer.late();
     }
     return total;
 }

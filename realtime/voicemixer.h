@@ -29,7 +29,6 @@ public:
     {
         qint64 frames = 0; // frames played for remote participants
         qint64 concealed = 0; // of them, made up for lost ones
-        qint64 late = 0; // frames that came after their turn
     };
 
     VoiceMixer(QObject *parent = nullptr);
